@@ -1,0 +1,43 @@
+#pragma once
+
+#include "device/port_link.h"
+
+#include <QEventLoop>
+#include <QStringList>
+
+namespace t7::cli {
+
+// The exchange without windows: texts go to standard error, the result ends a local loop.
+class CliExchange : public QObject, public PortLink
+{
+public:
+    // ports: the first serves COM1, a second one COM2; one alone serves both; none means
+    // the settings and the serial devices found.
+    explicit CliExchange(const QStringList& ports);
+
+    // Runs one exchange; returns 1 when the archive is in the device image.
+    int run();
+    qint64 archiveLength() { return exchange().archiveLength(); }
+    // The message that ended the exchange, if any.
+    QString failure() const { return m_failure; }
+
+    void setStatus(const QString& text) override;
+    void setCaption(const QString&) override {}
+    void setDeviceType(const QString& text) override;
+    void setVersion(const QString&) override {}
+    void setRecordCount(const QString& text) override;
+    void setProgress(int percent) override;
+    void showError(const QString& text, const QString& caption) override;
+    void finish(int result) override;
+
+protected:
+    void portOpenFailed(const QString& reason) override;
+
+private:
+    QEventLoop m_loop;
+    int m_lastProgress = -1;
+    bool m_progressShown = false;
+    QString m_failure;
+};
+
+} // namespace t7::cli
