@@ -11,8 +11,7 @@ namespace t7 {
 
 // Runs an event handler's work so that no exception crosses the event loop: whatever the
 // work throws ends it and goes to the general error box. Returns false when it threw.
-template <typename Work>
-bool guarded(Prompts& prompts, Work&& work) noexcept
+template <typename Work> bool guarded(Prompts& prompts, Work&& work) noexcept
 {
     QString text;
     try {

@@ -13,7 +13,7 @@ enum class Answer { Ok, Yes, No, Cancel };
 
 struct FileDialogSpec
 {
-    QString filter;       // in the form "Файлы данных|*.db"
+    QString filter;        // in the form "Файлы данных|*.db"
     QString defaultSuffix; // without the dot: "db"
     QString folder;        // initial folder
     bool confirmOverwrite = false;

@@ -57,8 +57,8 @@ int DecodeWord(const ReceiveBuffer& buffer, qint64 position)
 
 qint64 FindMarker(const ReceiveBuffer& buffer, char letter)
 {
-    const void* hit = std::memchr(buffer.bytes.data(), static_cast<unsigned char>(letter),
-                                  buffer.bytes.size());
+    const void* hit =
+        std::memchr(buffer.bytes.data(), static_cast<unsigned char>(letter), buffer.bytes.size());
     if (!hit)
         return kReceiveBufferSize;
     return static_cast<const unsigned char*>(hit) - buffer.bytes.data();
@@ -109,7 +109,8 @@ void WriteDumpFile(const QString& path, const DeviceImage& image, qint64 length)
         throw Error(QStringLiteral("Не удалось создать файл %1: %2").arg(path, file.errorString()));
     if (file.write(reinterpret_cast<const char*>(image.bytes.data()), length) != length ||
         !file.commit())
-        throw Error(QStringLiteral("Не удалось записать файл %1: %2").arg(path, file.errorString()));
+        throw Error(
+            QStringLiteral("Не удалось записать файл %1: %2").arg(path, file.errorString()));
 }
 
 } // namespace t7

@@ -13,8 +13,8 @@ namespace t7 {
 
 namespace {
 
-constexpr quint32 kBaudValues[] = {0,     110,   300,   600,    1200,   2400,   4800,  9600,
-                                   14400, 19200, 38400, 56000,  57600,  115200, 128000, 256000};
+constexpr quint32 kBaudValues[] = {0,     110,   300,   600,   1200,  2400,   4800,   9600,
+                                   14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000};
 
 quint32 clampQueue(quint32 size)
 {
@@ -109,11 +109,11 @@ bool TCommPortDriver::OpenPort()
     const bool settingsOk =
         serial->setBaudRate(qint32(m_baudRateValue)) &&
         serial->setDataBits(QSerialPort::DataBits(5 + int(m_dataBits))) &&
-        serial->setParity(m_parity == ptNONE    ? QSerialPort::NoParity
-                          : m_parity == ptODD   ? QSerialPort::OddParity
-                          : m_parity == ptEVEN  ? QSerialPort::EvenParity
-                          : m_parity == ptMARK  ? QSerialPort::MarkParity
-                                                : QSerialPort::SpaceParity) &&
+        serial->setParity(m_parity == ptNONE   ? QSerialPort::NoParity
+                          : m_parity == ptODD  ? QSerialPort::OddParity
+                          : m_parity == ptEVEN ? QSerialPort::EvenParity
+                          : m_parity == ptMARK ? QSerialPort::MarkParity
+                                               : QSerialPort::SpaceParity) &&
         serial->setStopBits(m_stopBits == sb1BITS       ? QSerialPort::OneStop
                             : m_stopBits == sb1HALFBITS ? QSerialPort::OneAndHalfStop
                                                         : QSerialPort::TwoStop) &&
@@ -121,8 +121,8 @@ bool TCommPortDriver::OpenPort()
                                : m_swFlow == sfXONXOFF ? QSerialPort::SoftwareControl
                                                        : QSerialPort::NoFlowControl);
     if (!settingsOk || !serial->clear(QSerialPort::AllDirections)) {
-        m_lastError = QStringLiteral("порт %1 не принял настройки: %2")
-                          .arg(m_device, serial->errorString());
+        m_lastError =
+            QStringLiteral("порт %1 не принял настройки: %2").arg(m_device, serial->errorString());
         serial->close();
         delete serial;
         return false;
@@ -213,8 +213,7 @@ QString resolvePortName(const QString& name)
 #else
     const int number = match.captured(1).toInt();
     auto settings = openSettings();
-    const QString configured =
-        settings->value(QStringLiteral("Port_COM%1").arg(number)).toString();
+    const QString configured = settings->value(QStringLiteral("Port_COM%1").arg(number)).toString();
     if (!configured.isEmpty())
         return configured;
     QStringList usb;

@@ -18,8 +18,7 @@ QString errorCaption()
 
 Exchange::Exchange(ExchangeHost& host, ReceiveBuffer& buffer, DeviceImage& image)
     : m_host(host), m_buffer(buffer), m_image(image)
-{
-}
+{}
 
 void Exchange::reset()
 {
@@ -116,9 +115,9 @@ void Exchange::judgeIdentity(bool& stop)
         code = DecodeByte(m_buffer, 2);
     } catch (const DecodeError& e) {
         stop = true;
-        abandon(QStringLiteral("Ответ прибора не удалось разобрать (%1). Прием прерван.")
-                    .arg(e.text()),
-                errorCaption());
+        abandon(
+            QStringLiteral("Ответ прибора не удалось разобрать (%1). Прием прерван.").arg(e.text()),
+            errorCaption());
         return;
     }
     if (type != kDeviceType || code != kSecondCode) {
@@ -176,9 +175,9 @@ void Exchange::complete()
     try {
         m_archiveLength = DecodeArchive(m_buffer, m_image);
     } catch (const DecodeError& e) {
-        abandon(QStringLiteral("Архив прибора принят с ошибками (%1). Прием прерван.")
-                    .arg(e.text()),
-                errorCaption());
+        abandon(
+            QStringLiteral("Архив прибора принят с ошибками (%1). Прием прерван.").arg(e.text()),
+            errorCaption());
         return;
     }
     m_host.setProgress(100);

@@ -14,8 +14,7 @@ namespace t7 {
 
 namespace {
 
-template <typename W>
-W* named(W* widget, const char* name)
+template <typename W> W* named(W* widget, const char* name)
 {
     widget->setObjectName(QLatin1String(name));
     return widget;
@@ -33,8 +32,8 @@ TForm2::TForm2(Prompts& prompts, QWidget* parent)
     setFixedSize(490, 245);
     setWindowTitle(QStringLiteral("Прием данных"));
 
-    StaticText2 = named(new QLabel(QStringLiteral("Ожидание готовности прибора ..."), this),
-                        "StaticText2");
+    StaticText2 =
+        named(new QLabel(QStringLiteral("Ожидание готовности прибора ..."), this), "StaticText2");
     QFont bold = StaticText2->font();
     bold.setBold(true);
     bold.setPixelSize(16);
@@ -74,8 +73,7 @@ TForm2::TForm2(Prompts& prompts, QWidget* parent)
     connect(Button1, &QPushButton::clicked, this,
             [this] { guarded(m_prompts, [this] { Button1Click(); }); });
 
-    CheckBox1 =
-        named(new QCheckBox(QStringLiteral("Сохранить двоичный файл"), this), "CheckBox1");
+    CheckBox1 = named(new QCheckBox(QStringLiteral("Сохранить двоичный файл"), this), "CheckBox1");
     CheckBox1->setGeometry(20, 220, 201, 17);
 
     FormCreate();

@@ -152,8 +152,8 @@ private slots:
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("\x07\x00\x09", 3));
-        QVERIFY_THROWS_EXCEPTION(Error, WriteDumpFile(dir.filePath(QStringLiteral("no/x.bin")),
-                                                      *image, 3));
+        QVERIFY_THROWS_EXCEPTION(
+            Error, WriteDumpFile(dir.filePath(QStringLiteral("no/x.bin")), *image, 3));
     }
 };
 

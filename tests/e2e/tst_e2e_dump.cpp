@@ -52,14 +52,13 @@ private slots:
     void generatedArchive()
     {
         Sim sim;
-        startSim(sim, {QStringLiteral("--records"), QStringLiteral("40"),
-                       QStringLiteral("--seed"), QStringLiteral("7")});
+        startSim(sim, {QStringLiteral("--records"), QStringLiteral("40"), QStringLiteral("--seed"),
+                       QStringLiteral("7")});
         const QString out = dir.filePath(QStringLiteral("gen.bin"));
         QCOMPARE(runCli({QStringLiteral("dump"), QStringLiteral("--port"), sim.path, out}), 0);
         QFile file(out);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(),
-                 t7::sim::buildArchive(t7::sim::generateObservations(40, 7)));
+        QCOMPARE(file.readAll(), t7::sim::buildArchive(t7::sim::generateObservations(40, 7)));
     }
 
     void imageFileAndPacedLine()
@@ -95,10 +94,14 @@ private slots:
     {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("message");
-        QTest::newRow("wrong type") << "wrong-type" << "Вы подключили не тот прибор !";
-        QTest::newRow("garbage") << "garbage" << "Прием прерван";
-        QTest::newRow("endless") << "endless" << "буфер";
-        QTest::newRow("silent") << "silent" << "Прибор не обнаружен!";
+        QTest::newRow("wrong type") << "wrong-type"
+                                    << "Вы подключили не тот прибор !";
+        QTest::newRow("garbage") << "garbage"
+                                 << "Прием прерван";
+        QTest::newRow("endless") << "endless"
+                                 << "буфер";
+        QTest::newRow("silent") << "silent"
+                                << "Прибор не обнаружен!";
     }
     void faults()
     {

@@ -53,8 +53,8 @@ int main(int argc, char** argv)
     const QCommandLineOption linkOption(QStringLiteral("link"),
                                         QStringLiteral("Also make a symbolic link PATH to it."),
                                         QStringLiteral("PATH"));
-    const QCommandLineOption paceOption(
-        QStringLiteral("pace"), QStringLiteral("Send at the pace of 9600 baud, 8N2."));
+    const QCommandLineOption paceOption(QStringLiteral("pace"),
+                                        QStringLiteral("Send at the pace of 9600 baud, 8N2."));
     const QCommandLineOption faultOption(
         QStringLiteral("fault"),
         QStringLiteral("Misbehave: silent, wrong-type, restart, garbage, cut or endless."),
@@ -71,8 +71,8 @@ int main(int argc, char** argv)
     if (parser.isSet(imageOption)) {
         QFile file(parser.value(imageOption));
         if (!file.open(QIODevice::ReadOnly))
-            return fail(QStringLiteral("cannot read %1: %2").arg(file.fileName(),
-                                                                 file.errorString()));
+            return fail(
+                QStringLiteral("cannot read %1: %2").arg(file.fileName(), file.errorString()));
         image = file.readAll();
         if (image.size() > 65535)
             return fail(QStringLiteral("%1 is longer than 65535 bytes").arg(file.fileName()));

@@ -1,0 +1,347 @@
+#include "common/error.h"
+#include "data/dbf/table.h"
+#include "data/measurement.h"
+#include "tests/data/failing_storage.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace t7;
+using dbf::Table;
+
+namespace {
+
+const QDate kToday(2012, 3, 9);
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+// Opens a measurement table at path with today fixed.
+std::unique_ptr<Table> openTable(const QString& path, dbf::Storage& storage = dbf::defaultStorage())
+{
+    auto table = std::make_unique<Table>(storage);
+    table->today = [] { return kToday; };
+    table->setPath(path);
+    table->open(measurementRequirements());
+    return table;
+}
+
+void appendRow(Table& table, int n, const QString& t1 = QString(),
+               const QString& comment = QString())
+{
+    table.append();
+    table.setInteger(u"N", n);
+    table.setText(u"MODE", QStringLiteral("Наблюдения"));
+    if (!t1.isNull())
+        table.setText(u"T_1", t1);
+    if (!comment.isNull())
+        table.setText(u"COMMENT", comment);
+    table.post();
+}
+
+QList<int> numbersInOrder(Table& table)
+{
+    QList<int> numbers;
+    for (table.first(); !table.eof(); table.next())
+        numbers.append(table.integer(u"N").value_or(-1));
+    return numbers;
+}
+
+} // namespace
+
+class TestDbf : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QString path(const QString& name) { return dir.filePath(name); }
+
+    QString freshFile(const QString& name)
+    {
+        const QString file = path(name);
+        createMeasurementFile(file, kToday);
+        return file;
+    }
+
+private slots:
+    void newFileIsExactly578Bytes()
+    {
+        const QByteArray bytes = readAll(freshFile(QStringLiteral("empty.db")));
+        QCOMPARE(bytes.size(), 578);
+        QCOMPARE(bytes.left(12),
+                 QByteArray("\x03\x70\x03\x09\x00\x00\x00\x00\x41\x02\xC4\x00", 12));
+        QCOMPARE(bytes.mid(12, 16), QByteArray(16, '\0'));
+        QCOMPARE(quint8(bytes[28]), 0);
+        QCOMPARE(quint8(bytes[29]), 0xC9);
+        QCOMPARE(bytes.mid(30, 2), QByteArray(2, '\0'));
+        // The descriptor of N: name, zero padding to 11, 'N', width 4 at 16.
+        QCOMPARE(bytes.mid(32, 32),
+                 QByteArray("N\0\0\0\0\0\0\0\0\0\0N\0\0\0\0\x04", 17) + QByteArray(15, '\0'));
+        const int comment = 32 + 32 * 8;
+        QCOMPARE(bytes.mid(comment, 12), QByteArray("COMMENT\0\0\0\0C", 12));
+        QCOMPARE(quint8(bytes[comment + 16]), 50);
+        QCOMPARE(quint8(bytes[576]), 0x0D);
+        QCOMPARE(quint8(bytes[577]), 0x1A);
+    }
+
+    void oneRowIs774Bytes()
+    {
+        const QString file = freshFile(QStringLiteral("one.db"));
+        {
+            auto table = openTable(file);
+            appendRow(*table, 1);
+            table->close();
+        }
+        const QByteArray bytes = readAll(file);
+        QCOMPARE(bytes.size(), 774);
+        QCOMPARE(bytes[577], ' ');
+        QCOMPARE(bytes.mid(578, 4), QByteArray("   1"));
+        QCOMPARE(bytes.mid(4, 4), QByteArray("\x01\x00\x00\x00", 4));
+        QCOMPARE(quint8(bytes[773]), 0x1A);
+        // MODE in Windows-1251, then blanks; EN_CH (offset 16) never set: blanks.
+        QCOMPARE(bytes.mid(577 + 5, 11),
+                 QByteArray("\xCD\xE0\xE1\xEB\xFE\xE4\xE5\xED\xE8\xFF ", 11));
+        QCOMPARE(bytes.mid(577 + 16, 4), QByteArray("    "));
+        QCOMPARE(bytes.mid(577 + 182, 14), QByteArray(14, ' ')); // D, A, P
+    }
+
+    void valuesReadBack()
+    {
+        auto table = openTable(freshFile(QStringLiteral("values.db")));
+        appendRow(*table, -12, QStringLiteral("0,0"), QStringLiteral("Ёлка и ёж"));
+        table->close();
+        table->open(measurementRequirements());
+        QCOMPARE(table->integer(u"N"), std::optional<int>(-12));
+        QCOMPARE(table->text(u"T_1"), QStringLiteral("0,0"));
+        QCOMPARE(table->text(u"COMMENT"), QStringLiteral("Ёлка и ёж"));
+        QVERIFY(table->isNull(u"EN_CH"));
+        QVERIFY(table->isNull(u"D"));
+        QCOMPARE(table->integer(u"SER"), std::nullopt);
+        QCOMPARE(table->text(u"mode"), QStringLiteral("Наблюдения")); // names ignore case
+    }
+
+    void refusedValues()
+    {
+        auto table = openTable(freshFile(QStringLiteral("refused.db")));
+        appendRow(*table, 7, QStringLiteral("120"));
+        table->edit();
+        QVERIFY_THROWS_EXCEPTION(Error, table->setInteger(u"N", 10000));
+        QVERIFY_THROWS_EXCEPTION(Error, table->setInteger(u"N", 40000));
+        QVERIFY_THROWS_EXCEPTION(Error, table->setInteger(u"N", -1000));
+        QVERIFY_THROWS_EXCEPTION(Error, table->setText(u"COMMENT", QStringLiteral("日本")));
+        QVERIFY_THROWS_EXCEPTION(Error, table->setText(u"NOSUCH", QStringLiteral("x")));
+        table->setInteger(u"N", 9999);
+        table->setInteger(u"N", -999);
+        table->cancel();
+        QCOMPARE(table->integer(u"N"), std::optional<int>(7));
+        QCOMPARE(table->text(u"T_1"), QStringLiteral("120"));
+    }
+
+    void longTextIsCut()
+    {
+        auto table = openTable(freshFile(QStringLiteral("cut.db")));
+        table->append();
+        table->setText(u"T_1", QStringLiteral("1234567890"));
+        table->post();
+        QCOMPARE(table->text(u"T_1"), QStringLiteral("123456"));
+    }
+
+    void countIsCorrectedFromLength()
+    {
+        const QString file = freshFile(QStringLiteral("count.db"));
+        {
+            auto table = openTable(file);
+            for (int n = 1; n <= 3; ++n)
+                appendRow(*table, n);
+        }
+        QByteArray bytes = readAll(file);
+        bytes[4] = 5;
+        bytes.chop(1); // no end-of-file byte either
+        writeAll(file, bytes);
+        auto table = openTable(file);
+        QCOMPARE(table->visibleCount(), 3);
+        table->close();
+        QCOMPARE(readAll(file)[4], char(3));
+        QCOMPARE(readAll(file).size(), 577 + 3 * 196 + 1);
+    }
+
+    void indexFlagWithoutIndexFile()
+    {
+        const QString file = freshFile(QStringLiteral("flag.db"));
+        {
+            auto table = openTable(file);
+            appendRow(*table, 2);
+            appendRow(*table, 1);
+        }
+        QByteArray bytes = readAll(file);
+        bytes[28] = 1;
+        writeAll(file, bytes);
+        auto table = openTable(file);
+        QCOMPARE(numbersInOrder(*table), QList<int>({2, 1}));
+        QCOMPARE(readAll(file)[28], char(0));
+    }
+
+    void filesThatDoNotOpen_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QByteArray good = readAll(freshFile(QStringLiteral("model.db")));
+        auto changed = [&good](int at, char value) {
+            QByteArray copy = good;
+            copy[at] = value;
+            return copy;
+        };
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("truncated header") << good.left(20);
+        QTest::newRow("not a dBase version") << changed(0, 0x42);
+        QTest::newRow("header longer than the file") << changed(9, 0x7F);
+        QTest::newRow("header too short") << changed(8, 0x10).replace(9, 1, "\0", 1);
+        QTest::newRow("record length zero") << changed(10, 0).replace(11, 1, "\0", 1);
+        QTest::newRow("record length absurd") << changed(10, char(0xFF));
+        QTest::newRow("no terminator") << changed(576, 'X');
+        // T_1 (the sixth descriptor) as a number field.
+        QTest::newRow("T_1 is a number") << changed(32 + 32 * 5 + 11, 'N');
+        // COMMENT renamed.
+        QTest::newRow("COMMENT missing") << changed(32 + 32 * 8, 'X');
+        QTest::newRow("N with decimals") << changed(32 + 17, 2);
+        QTest::newRow("garbage") << QByteArray(2000, char(0xA5));
+    }
+    void filesThatDoNotOpen()
+    {
+        QFETCH(QByteArray, bytes);
+        const QString file = path(QStringLiteral("broken.db"));
+        writeAll(file, bytes);
+        Table table;
+        table.setPath(file);
+        QVERIFY_THROWS_EXCEPTION(Error, table.open(measurementRequirements()));
+        QVERIFY(!table.isOpen());
+        QCOMPARE(readAll(file), bytes); // nothing written to a file that did not open
+    }
+
+    void readOnlyAndLockedFiles()
+    {
+        const QString file = freshFile(QStringLiteral("locked.db"));
+        auto first = openTable(file);
+        Table second;
+        second.setPath(file);
+        try {
+            second.open(measurementRequirements());
+            QFAIL("a second open of the same file must fail");
+        } catch (const Error& e) {
+            QVERIFY(e.text().contains(QStringLiteral("другой программой")));
+        }
+        first->close();
+        second.open(measurementRequirements());
+        second.close();
+
+        const QString readOnly = freshFile(QStringLiteral("readonly.db"));
+        QFile::setPermissions(readOnly, QFileDevice::ReadOwner);
+        Table third;
+        third.setPath(readOnly);
+        if (QFile(readOnly).open(QIODevice::ReadWrite))
+            QSKIP("running as a user who may write read-only files");
+        QVERIFY_THROWS_EXCEPTION(Error, third.open(measurementRequirements()));
+        QVERIFY_THROWS_EXCEPTION(Error, third.open(measurementRequirements()));
+    }
+
+    void navigationAndDeletion()
+    {
+        auto table = openTable(freshFile(QStringLiteral("nav.db")));
+        QVERIFY(table->eof() && table->bof());
+        for (int n = 1; n <= 5; ++n)
+            appendRow(*table, n);
+        table->first();
+        table->next();
+        table->deleteRecord(); // 2
+        QCOMPARE(table->integer(u"N"), std::optional<int>(3));
+        table->last();
+        table->deleteRecord(); // 5
+        QCOMPARE(table->integer(u"N"), std::optional<int>(4));
+        QCOMPARE(numbersInOrder(*table), QList<int>({1, 3, 4}));
+        QCOMPARE(table->recordCount(), 5);
+        table->last();
+        table->prior();
+        QCOMPARE(table->integer(u"N"), std::optional<int>(3));
+        QCOMPARE(table->recNo(), 3u);
+    }
+
+    void packRemovesDeletedRows()
+    {
+        const QString file = freshFile(QStringLiteral("pack.db"));
+        auto table = openTable(file);
+        for (int n = 1; n <= 6; ++n)
+            appendRow(*table, n);
+        for (int n : {2, 5}) {
+            QVERIFY(table->goToRecord(quint32(n)));
+            table->deleteRecord();
+        }
+        table->pack();
+        QCOMPARE(numbersInOrder(*table), QList<int>({1, 3, 4, 6}));
+        QCOMPARE(readAll(file).size(), 577 + 4 * 196 + 1);
+        QVERIFY(!QFile::exists(file + QStringLiteral(".pack~")));
+        table->close();
+        table->open(measurementRequirements());
+        QCOMPARE(numbersInOrder(*table), QList<int>({1, 3, 4, 6}));
+    }
+
+    void failedWritesKeepPostedRows()
+    {
+        // Every budget between "nothing fits" and "all fits" stops the work at another byte.
+        const QString file = path(QStringLiteral("full.db"));
+        for (qint64 budget = 0; budget < 578 + 6 * 230; budget += 37) {
+            QFile::remove(file);
+            createMeasurementFile(file, kToday);
+            int posted = 0;
+            {
+                test::FailingStorage storage(budget);
+                try {
+                    auto table = openTable(file, storage);
+                    for (int n = 1; n <= 6; ++n) {
+                        appendRow(*table, n, QStringLiteral("%1").arg(n * 10));
+                        ++posted;
+                    }
+                    QVERIFY(table->goToRecord(3));
+                    table->deleteRecord();
+                    table->pack();
+                    table->close();
+                } catch (const Error& e) {
+                    QVERIFY(!e.text().isEmpty());
+                }
+            }
+            auto table = openTable(file);
+            const QList<int> numbers = numbersInOrder(*table);
+            for (int n = 1; n <= posted; ++n)
+                QVERIFY2(numbers.contains(n) || n == 3,
+                         qPrintable(QStringLiteral("budget %1: row %2 lost").arg(budget).arg(n)));
+            QVERIFY(numbers.size() <= 6);
+        }
+    }
+
+    void foreignCodePage()
+    {
+        const QString file = path(QStringLiteral("cp866.db"));
+        dbf::Table::create(file, measurementFields(), 0x26, kToday); // code page 866
+        {
+            auto table = openTable(file);
+            table->append();
+            table->setText(u"COMMENT", QStringLiteral("Проба"));
+            table->post();
+        }
+        QVERIFY(readAll(file).mid(577 + 60, 5) == QByteArray("\x8F\xE0\xAE\xA1\xA0"));
+        auto table = openTable(file);
+        QCOMPARE(table->text(u"COMMENT"), QStringLiteral("Проба"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDbf)
+#include "tst_dbf.moc"
