@@ -163,17 +163,18 @@ void Table::readHeader(QByteArray& header, qint64 fileSize)
     m_codePage = &codePageForLanguageId(m_languageId);
 }
 
-void Table::open(const std::vector<FieldRequirement>& required)
+void Table::open(const std::vector<FieldRequirement>& required, bool readOnly)
 {
     if (isOpen())
         close();
     const QString name = fileName(m_path);
     QString error;
-    m_file = m_storage.open(m_path, OpenMode::ReadWrite, error);
+    m_readOnly = readOnly;
+    m_file = m_storage.open(m_path, readOnly ? OpenMode::ReadOnly : OpenMode::ReadWrite, error);
     if (!m_file)
-        throw Error(QStringLiteral("Не удалось открыть %1 для записи: %2").arg(name, error));
+        throw Error(QStringLiteral("Не удалось открыть %1: %2").arg(name, error));
     try {
-        if (!m_file->lock())
+        if (!readOnly && !m_file->lock())
             throw Error(QStringLiteral("%1 уже открыт другой программой").arg(name));
         const qint64 size = m_file->size();
         readHeader(m_header, size);
@@ -198,7 +199,7 @@ void Table::open(const std::vector<FieldRequirement>& required)
         m_tag.reset();
         loadIndex();
         m_state = State::Browse;
-        if (countWrong || hadFlag != m_indexFlag)
+        if (!readOnly && (countWrong || hadFlag != m_indexFlag))
             writeHeader(false);
     } catch (...) {
         m_file.reset();
@@ -262,6 +263,11 @@ void Table::close()
     if (!isOpen())
         return;
     m_state = State::Browse; // an unposted edit is dropped
+    if (m_readOnly) {
+        m_file.reset();
+        resetState();
+        return;
+    }
     std::exception_ptr failure;
     try {
         writeHeader(true);
@@ -287,6 +293,8 @@ void Table::fail(const QString& what) const
 
 void Table::writeAt(qint64 offset, const char* data, qint64 length)
 {
+    if (m_readOnly)
+        fail(QStringLiteral("файл открыт только для чтения"));
     if (!m_file->write(offset, data, length))
         fail(m_file->errorString());
 }
@@ -337,6 +345,13 @@ void Table::requireBrowse() const
         throw Error(QStringLiteral("Таблица не открыта"));
     if (m_state != State::Browse)
         throw Error(QStringLiteral("Таблица в режиме правки"));
+}
+
+void Table::requireWritable() const
+{
+    requireBrowse();
+    if (m_readOnly)
+        fail(QStringLiteral("файл открыт только для чтения"));
 }
 
 void Table::requireEditing() const
@@ -480,7 +495,10 @@ qsizetype trimmedLength(const char* data, qsizetype width)
 
 QString Table::textOf(quint32 record, int field) const
 {
-    const QByteArrayView raw = rawOf(record, field);
+    QByteArrayView raw = rawOf(record, field);
+    if (m_fields[size_t(field)].type == 'N') // numbers stand right-aligned
+        while (!raw.isEmpty() && raw.front() == ' ')
+            raw = raw.sliced(1);
     return m_codePage->decode(raw.data(), trimmedLength(raw.data(), raw.size()));
 }
 
@@ -512,7 +530,13 @@ QString Table::text(QStringView name) const
     const int index = requireField(name);
     const Field& f = m_fields[size_t(index)];
     const char* data = currentData() + f.offset;
-    return m_codePage->decode(data, trimmedLength(data, f.width));
+    qsizetype width = f.width;
+    if (f.type == 'N') // numbers stand right-aligned
+        while (width > 0 && *data == ' ') {
+            ++data;
+            --width;
+        }
+    return m_codePage->decode(data, trimmedLength(data, width));
 }
 
 std::optional<int> Table::integer(QStringView name) const
@@ -533,14 +557,14 @@ bool Table::isNull(QStringView name) const
 
 void Table::append()
 {
-    requireBrowse();
+    requireWritable();
     m_buffer = QByteArray(m_recordLength, ' ');
     m_state = State::Append;
 }
 
 void Table::edit()
 {
-    requireBrowse();
+    requireWritable();
     requireRow();
     m_editRecord = m_order[size_t(m_pos)];
     m_buffer = QByteArray(recordData(m_editRecord), m_recordLength);
@@ -648,7 +672,7 @@ void Table::post()
 
 void Table::deleteRecord()
 {
-    requireBrowse();
+    requireWritable();
     requireRow();
     const quint32 record = m_order[size_t(m_pos)];
     const char flag = kDeleted;
@@ -666,7 +690,7 @@ void Table::deleteRecord()
 
 void Table::pack()
 {
-    requireBrowse();
+    requireWritable();
     QByteArray live;
     live.reserve(m_records.size());
     qint64 kept = 0;
@@ -827,7 +851,7 @@ void Table::writeIndex()
 
 void Table::addTag(const QString& name, const QString& field, bool descending)
 {
-    requireBrowse();
+    requireWritable();
     if (m_tag && m_tag->name.compare(name, Qt::CaseInsensitive) != 0)
         throw Error(QStringLiteral("Индекс уже содержит тег %1").arg(m_tag->name));
     Tag tag;
@@ -859,7 +883,7 @@ void Table::selectTag(const QString& name)
 
 void Table::dropTag(const QString& name)
 {
-    requireBrowse();
+    requireWritable();
     if (!m_tag || m_tag->name.compare(name, Qt::CaseInsensitive) != 0)
         throw Error(QStringLiteral("Тег %1 не найден").arg(name));
     const bool wasSelected = !m_selected.isEmpty();
@@ -880,7 +904,7 @@ void Table::releaseTag(const QString&)
 
 void Table::rebuildTags()
 {
-    requireBrowse();
+    requireWritable();
     if (!m_tag)
         return;
     sortTag(*m_tag);

@@ -63,7 +63,8 @@ public:
     // The production index beside the data file: the last extension replaced by ".mdx".
     QString indexPath() const;
 
-    void open(const std::vector<FieldRequirement>& required = {});
+    // Read only: no lock is taken and nothing is ever written.
+    void open(const std::vector<FieldRequirement>& required = {}, bool readOnly = false);
     void close();
     bool isOpen() const { return m_file != nullptr; }
     State state() const { return m_state; }
@@ -137,6 +138,7 @@ private:
     const char* currentData() const;
     int requireField(QStringView name) const;
     void requireBrowse() const;
+    void requireWritable() const;
     void requireEditing() const;
     void requireRow() const;
     void readHeader(QByteArray& header, qint64 fileSize);
@@ -159,6 +161,7 @@ private:
     Storage& m_storage;
     QString m_path;
     std::unique_ptr<File> m_file;
+    bool m_readOnly = false;
     State m_state = State::Inactive;
 
     QByteArray m_header; // the header bytes as in the file, descriptors included

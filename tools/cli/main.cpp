@@ -3,12 +3,17 @@
 #include "tools/cli/cli_exchange.h"
 
 #include "common/error.h"
+#include "data/dbf/table.h"
+#include "data/file_commands.h"
+#include "data/measurement.h"
 #include "device/codec.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -87,12 +92,215 @@ int dumpCommand(const QStringList& arguments)
     return 0;
 }
 
+// Prompts without a screen: messages go to standard error, questions are answered No.
+class CliPrompts : public t7::Prompts
+{
+public:
+    QString failure;
+    void message(const QString& text, const QString&, t7::Icon icon) override
+    {
+        if (icon == t7::Icon::Error || icon == t7::Icon::Information || failure.isEmpty())
+            failure = text;
+    }
+    t7::Answer question(const QString&, const QString&, t7::Icon) override
+    {
+        return t7::Answer::No;
+    }
+    QString saveFileName(const t7::FileDialogSpec&) override { return {}; }
+    QString openFileName(const t7::FileDialogSpec&) override { return {}; }
+    std::optional<quint32> chooseColor(quint32) override { return std::nullopt; }
+};
+
+// The data file commands without a window: the "receive window" is the exchange on the
+// command line, or an image read from a file.
+class CliView : public t7::DataFileView
+{
+public:
+    std::function<int()> receive;
+    CliPrompts cliPrompts;
+
+    t7::Prompts& prompts() override { return cliPrompts; }
+    int showReceiveWindow() override { return receive(); }
+    void enable_button() override {}
+    void disable_button() override {}
+    void tab_vis_en() override {}
+    void tab_vis_dis() override {}
+    void setFileOpenLook() override {}
+    void setNoFileLook() override {}
+    void setCaption(const QString&) override {}
+    void find_mma() override {}
+    void Load_Layout(const QString&) override {}
+    void Save_Layout(const QString&) override {}
+    void commitGridEdit() override {}
+    void clearSortMarks() override {}
+};
+
+QByteArrayView deviceImageView()
+{
+    const t7::DeviceImage& image = t7::theDeviceImage();
+    return QByteArrayView(reinterpret_cast<const char*>(image.bytes.data()),
+                          qsizetype(image.bytes.size()));
+}
+
+// Creates or extends the data file as the New and Append commands do, with `receive` in
+// the place of the receive window.
+int fillDataFile(const QString& path, bool append, const std::function<int()>& receive)
+{
+    CliView view;
+    view.receive = receive;
+    t7::dbf::Table table;
+    t7::DataFileCommands commands(view, table, deviceImageView());
+    try {
+        if (append) {
+            if (!commands.Open_DB(path))
+                return fail(view.cliPrompts.failure + QStringLiteral(" ") + commands.LastError);
+            if (view.showReceiveWindow() == 2)
+                return 1;
+            commands.Append_DB();
+        } else {
+            if (view.showReceiveWindow() != 1)
+                return 1;
+            commands.Create_DB(path);
+            if (!commands.TableOpen)
+                return fail(view.cliPrompts.failure);
+        }
+        out(QStringLiteral("Добавлено строк: %1").arg(commands.LastAppended));
+        commands.Close_DB();
+    } catch (const t7::Error& e) {
+        return fail(e.text());
+    }
+    return 0;
+}
+
+const QCommandLineOption& appendOption()
+{
+    static const QCommandLineOption option(
+        QStringLiteral("append"),
+        QStringLiteral("Extend the data file with the records later than its last row."));
+    return option;
+}
+
+int receiveCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.addOption(portOption());
+    parser.addOption(appendOption());
+    if (!parseCommand(parser, arguments,
+                      QStringLiteral("Receives the instrument's archive into a new data file, or "
+                                     "with --append extends an existing one."),
+                      QStringLiteral("receive [--port PATH]... [--append] FILE.db"), 1))
+        return 2;
+    const QStringList ports = parser.values(portOption());
+    return fillDataFile(parser.positionalArguments().at(0), parser.isSet(appendOption()), [&ports] {
+        qint64 length = 0;
+        return receiveArchive(ports, length) ? 1 : 2;
+    });
+}
+
+int convertCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.addOption(appendOption());
+    if (!parseCommand(parser, arguments,
+                      QStringLiteral("Converts a saved archive image (dump format) into a new "
+                                     "data file, or with --append extends an existing one."),
+                      QStringLiteral("convert [--append] IMAGE.bin FILE.db"), 2))
+        return 2;
+    QFile file(parser.positionalArguments().at(0));
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(
+            QStringLiteral("Не удалось открыть %1: %2").arg(file.fileName(), file.errorString()));
+    const QByteArray image = file.read(t7::kDeviceImageSize + 1);
+    if (image.size() > t7::kMaxArchiveBytes)
+        return fail(
+            QStringLiteral("%1 длиннее %2 байт").arg(file.fileName()).arg(t7::kMaxArchiveBytes));
+    return fillDataFile(parser.positionalArguments().at(1), parser.isSet(appendOption()), [&image] {
+        // As a transfer does: the image is filled from offset 0.
+        std::copy(image.begin(), image.end(), t7::theDeviceImage().bytes.begin());
+        return 1;
+    });
+}
+
+QString csvField(const QString& text)
+{
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\n')))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+int listCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption csvOption(QStringLiteral("csv"),
+                                       QStringLiteral("Comma-separated values, UTF-8."));
+    parser.addOption(csvOption);
+    if (!parseCommand(parser, arguments,
+                      QStringLiteral("Lists the rows of a data file in file order."),
+                      QStringLiteral("list FILE.db [--csv]"), 1))
+        return 2;
+    t7::dbf::Table table;
+    table.setPath(parser.positionalArguments().at(0));
+    try {
+        table.open(t7::measurementRequirements(), true);
+    } catch (const t7::Error& e) {
+        return fail(QStringLiteral("База данных повреждена ! ") + e.text());
+    }
+    table.selectTag(QString());
+    const auto& fields = table.fields();
+    std::vector<QStringList> rows;
+    for (table.first(); !table.eof(); table.next()) {
+        QStringList row;
+        for (int f = 0; f < int(fields.size()); ++f)
+            row.append(table.textOf(table.recNo() - 1, f));
+        rows.push_back(row);
+    }
+    QStringList names;
+    for (const auto& field : fields)
+        names.append(field.name);
+    if (parser.isSet(csvOption)) {
+        out(names.join(QLatin1Char(',')));
+        for (const QStringList& row : rows) {
+            QStringList cells;
+            for (const QString& cell : row)
+                cells.append(csvField(cell));
+            out(cells.join(QLatin1Char(',')));
+        }
+        return 0;
+    }
+    std::vector<qsizetype> widths;
+    for (qsizetype f = 0; f < names.size(); ++f) {
+        qsizetype width = names[f].size();
+        for (const QStringList& row : rows)
+            width = std::max(width, row[f].size());
+        widths.push_back(width);
+    }
+    auto line = [&widths](const QStringList& cells) {
+        QStringList padded;
+        for (qsizetype f = 0; f < cells.size(); ++f)
+            padded.append(cells[f].leftJustified(widths[size_t(f)]));
+        out(padded.join(QLatin1Char(' ')).trimmed());
+    };
+    line(names);
+    for (const QStringList& row : rows)
+        line(row);
+    out(QStringLiteral("Строк: %1").arg(rows.size()));
+    return 0;
+}
+
 void usage()
 {
-    out(QStringLiteral("usage: teskar7-cli COMMAND [options]\n\n"
-                       "Commands:\n"
-                       "  dump [--port PATH]... OUT.bin   receive the archive into a dump file\n\n"
-                       "teskar7-cli COMMAND --help tells more."));
+    out(QStringLiteral(
+        "usage: teskar7-cli COMMAND [options]\n\n"
+        "Commands:\n"
+        "  dump [--port PATH]... OUT.bin            receive the archive into a dump file\n"
+        "  receive [--port PATH]... [--append] FILE.db\n"
+        "                                           receive the archive into a data file\n"
+        "  convert [--append] IMAGE.bin FILE.db     convert a saved archive image\n"
+        "  list FILE.db [--csv]                     list the rows of a data file\n\n"
+        "teskar7-cli COMMAND --help tells more."));
 }
 
 } // namespace
@@ -110,6 +318,12 @@ int main(int argc, char** argv)
     const QString command = arguments.takeAt(1);
     if (command == QLatin1String("dump"))
         return dumpCommand(arguments);
+    if (command == QLatin1String("receive"))
+        return receiveCommand(arguments);
+    if (command == QLatin1String("convert"))
+        return convertCommand(arguments);
+    if (command == QLatin1String("list"))
+        return listCommand(arguments);
     usage();
     return fail(QStringLiteral("unknown command '%1'").arg(command));
 }

@@ -1,0 +1,215 @@
+#include "data/file_commands.h"
+
+#include "common/error.h"
+#include "common/product.h"
+#include "data/conversion.h"
+#include "data/measurement.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace t7 {
+
+namespace {
+
+FileDialogSpec dataFileDialog(const QString& filter, const QString& folder, bool overwrite)
+{
+    FileDialogSpec spec;
+    spec.filter = filter;
+    spec.defaultSuffix = QStringLiteral("db");
+    spec.folder = folder;
+    spec.confirmOverwrite = overwrite;
+    return spec;
+}
+
+QString errorCaption()
+{
+    return QStringLiteral("Ошибка");
+}
+
+} // namespace
+
+QString fileCaption(const QString& path)
+{
+    return QFileInfo(path).completeBaseName() + QStringLiteral(" - ") + ProductTitle();
+}
+
+DataFileCommands::DataFileCommands(DataFileView& view, dbf::Table& table,
+                                   QByteArrayView deviceImage)
+    : m_view(view), m_table(table), m_image(deviceImage)
+{}
+
+int DataFileCommands::flash2pvk01(bool append)
+{
+    LastAppended = t7::flash2pvk01(m_table, m_image, append, ArchiveCount);
+    return LastAppended;
+}
+
+void DataFileCommands::N2Click()
+{
+    if (TableOpen)
+        Close_DB();
+    // An existing file is replaced only after the operator agreed to it.
+    const QString path = m_view.prompts().saveFileName(
+        dataFileDialog(QStringLiteral("Файлы данных|*.db"), DialogFolder, true));
+    if (path.isEmpty())
+        return;
+    if (m_view.showReceiveWindow() != 1)
+        return;
+    Create_DB(path);
+}
+
+void DataFileCommands::Create_DB(const QString& path)
+{
+    TableOpen = false;
+    TableModified = false;
+    if (m_table.isOpen()) {
+        m_table.close();
+        m_view.tableChanged();
+    }
+    m_table.setPath(path);
+    createMeasurementFile(path, m_table.today());
+    m_table.open(measurementRequirements());
+    try {
+        flash2pvk01(false);
+    } catch (...) {
+        // A conversion that stopped leaves its rows in the file but no file open.
+        m_table.close();
+        m_view.tableChanged();
+        throw;
+    }
+    if (ArchiveCount == 0) {
+        m_view.prompts().message(QStringLiteral("Архив прибора пуст!"), errorCaption(),
+                                 Icon::Information);
+        m_table.close();
+        m_view.tableChanged();
+        return;
+    }
+    TableOpen = true;
+    m_view.tableChanged();
+    m_view.setFileOpenLook();
+    m_view.find_mma();
+    m_view.enable_button();
+    m_view.tab_vis_en();
+    m_view.Load_Layout(layoutValueName());
+    TableModified = false;
+}
+
+void DataFileCommands::N3Click()
+{
+    const QString path = m_view.prompts().openFileName(
+        dataFileDialog(QStringLiteral("Базы данных|*.db"), DialogFolder, false));
+    if (path.isEmpty())
+        return;
+    if (TableOpen)
+        Close_DB();
+    WorkingFolder = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
+    Open_DB(path);
+}
+
+bool DataFileCommands::Open_DB(const QString& path)
+{
+    if (TableOpen)
+        Close_DB();
+    m_table.setPath(path);
+    try {
+        m_table.open(measurementRequirements());
+    } catch (const std::exception& e) {
+        LastError = exceptionText(e);
+        m_view.tableChanged();
+        m_view.prompts().message(QStringLiteral("База данных повреждена !"), errorCaption(),
+                                 Icon::Error);
+        return false;
+    }
+    TableOpen = true;
+    m_view.tableChanged();
+    m_view.find_mma();
+    m_table.first();
+    m_view.setFileOpenLook();
+    m_view.enable_button();
+    m_view.tab_vis_en();
+    m_view.Load_Layout(layoutValueName());
+    m_view.setCaption(fileCaption(path));
+    TableModified = false;
+    return true;
+}
+
+void DataFileCommands::N4Click()
+{
+    if (!TableOpen)
+        return;
+    if (m_view.showReceiveWindow() == 2)
+        return;
+    Append_DB();
+}
+
+void DataFileCommands::Append_DB()
+{
+    if (m_table.isOpen())
+        reset_sort(sortTagName());
+    flash2pvk01(true);
+    TableOpen = true;
+    Save_DB();
+    m_view.tab_vis_en();
+}
+
+void DataFileCommands::N5Click()
+{
+    Save_DB();
+}
+
+void DataFileCommands::Save_DB()
+{
+    if (!TableOpen)
+        return;
+    if (m_table.isOpen())
+        m_view.commitGridEdit();
+    m_table.close();
+    m_table.open(measurementRequirements());
+    m_view.tableChanged();
+    TableModified = false;
+}
+
+void DataFileCommands::N7Click()
+{
+    Close_DB();
+}
+
+void DataFileCommands::Close_DB()
+{
+    if (TableModified &&
+        m_view.prompts().question(QStringLiteral("Сохранить изменения в таблицах ?"),
+                                  ProductTitle(), Icon::Question) == Answer::Yes)
+        Save_DB();
+    m_view.Save_Layout(layoutValueName());
+    TableOpen = false;
+    TableModified = false;
+    if (m_table.isOpen()) {
+        const QString index = m_table.indexPath();
+        m_table.close();
+        QFile::remove(index);
+    }
+    m_view.tableChanged();
+    m_view.disable_button();
+    m_view.tab_vis_dis();
+    m_view.setCaption(ProductTitle());
+    m_view.setNoFileLook();
+}
+
+void DataFileCommands::reset_sort(const QString& tag)
+{
+    m_view.clearSortMarks();
+    if (!m_table.isOpen())
+        return;
+    try {
+        m_table.selectTag(QString());
+        m_table.dropTag(tag);
+        m_table.releaseTag(tag);
+        m_table.refresh();
+    } catch (const std::exception&) {
+        // Usually there was no sort to remove.
+    }
+    m_view.tableChanged();
+}
+
+} // namespace t7
