@@ -108,35 +108,39 @@ int main(int argc, char** argv)
     const bool pace = parser.isSet(paceOption);
     constexpr double kCharsPerMs = 9600.0 / 11.0 / 1000.0;
     QByteArray pending;
-    double credit = 0;
+    // Pacing: a reply is released at the line's rate from the moment it was queued.
     QElapsedTimer clock;
     clock.start();
-    qint64 last = clock.elapsed();
+    qint64 replyStart = 0;
+    qint64 replySent = 0;
 
     while (!g_stop) {
         if (instrument.endless() && pending.size() < 4096)
             instrument.more(pending, 4096);
-        const qint64 now = clock.elapsed();
-        if (pace)
-            credit = pending.isEmpty() ? 0 : std::min(credit + (now - last) * kCharsPerMs, 4096.0);
-        last = now;
-        const bool wantWrite = !pending.isEmpty() && (!pace || credit >= 1);
+        qsizetype allowed = pending.size();
+        if (pace && !pending.isEmpty())
+            allowed = std::min<qsizetype>(
+                allowed, qsizetype(double(clock.elapsed() - replyStart) * kCharsPerMs) - replySent);
+        const bool wantWrite = allowed > 0;
         pollfd fd{pty.master, short(POLLIN | (wantWrite ? POLLOUT : 0)), 0};
-        if (::poll(&fd, 1, pending.isEmpty() ? 100 : 5) < 0)
+        if (::poll(&fd, 1, pending.isEmpty() ? 100 : 2) < 0)
             continue;
         if (fd.revents & POLLIN) {
             char in[256];
             const ssize_t got = ::read(pty.master, in, sizeof in);
+            const bool wasIdle = pending.isEmpty();
             for (ssize_t i = 0; i < got; ++i)
                 instrument.request(in[i], pending);
+            if (wasIdle && !pending.isEmpty()) {
+                replyStart = clock.elapsed();
+                replySent = 0;
+            }
         }
         if (wantWrite && (fd.revents & POLLOUT)) {
-            const qsizetype allowed =
-                pace ? std::min<qsizetype>(pending.size(), qsizetype(credit)) : pending.size();
             const ssize_t put = ::write(pty.master, pending.constData(), size_t(allowed));
             if (put > 0) {
                 pending.remove(0, put);
-                credit -= double(put);
+                replySent += put;
             }
         }
     }

@@ -1,0 +1,153 @@
+// The table engine on a generated table of 100,000 rows, and the conversion of a full
+// archive.
+
+#include "data/conversion.h"
+#include "data/dbf/table.h"
+#include "data/measurement.h"
+#include "tools/sim/archive_gen.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <functional>
+
+using t7::dbf::Table;
+
+namespace {
+
+double timeMs(const std::function<void()>& work)
+{
+    QElapsedTimer clock;
+    clock.start();
+    work();
+    return double(clock.nsecsElapsed()) / 1e6;
+}
+
+void report(const char* what, double ms, double target)
+{
+    std::printf("%-44s %10.1f ms   target %6.0f ms   %s\n", what, ms, target,
+                ms <= target ? "ok" : "SLOW");
+}
+
+void fill(const QString& path, int rows)
+{
+    t7::createMeasurementFile(path, QDate::currentDate());
+    Table table;
+    table.setPath(path);
+    table.open(t7::measurementRequirements());
+    const auto observations = t7::sim::generateObservations(1000, 5);
+    for (int i = 0; i < rows; ++i) {
+        const auto& o = observations[i % observations.size()];
+        table.append();
+        table.setInteger(u"N", i % 9999 + 1);
+        table.setText(u"MODE", QStringLiteral("Наблюдения"));
+        table.setText(u"DATE", o.when.date().toString(QStringLiteral("dd.MM.yyyy")));
+        table.setText(u"TIME", o.when.time().toString(QStringLiteral("HH:mm:ss")));
+        table.setText(u"T_1", t7::measuredText(o.t1));
+        table.setText(u"T_2", t7::measuredText(o.t2));
+        table.setText(u"ST", t7::valueText(o.st));
+        table.post();
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("big.db"));
+    const int rows = 100000;
+    std::printf("generating %d rows...\n", rows);
+    fill(path, rows);
+
+    Table table;
+    table.setPath(path);
+    qint64 walked = 0;
+    const double openWalk = timeMs([&] {
+        table.open(t7::measurementRequirements());
+        for (table.first(); !table.eof(); table.next())
+            walked += table.text(u"T_1").size();
+    });
+    report("open and walk 100,000 rows", openWalk, 50);
+
+    const double tagText = timeMs([&] {
+        table.addTag(t7::sortTagName(), QStringLiteral("T_1"), true);
+        table.selectTag(t7::sortTagName());
+    });
+    report("add the tag on T_1 (text)", tagText, 150);
+    table.selectTag(QString());
+    table.dropTag(t7::sortTagName());
+    const double tagNumber = timeMs([&] {
+        table.addTag(t7::sortTagName(), QStringLiteral("N"), false);
+        table.selectTag(t7::sortTagName());
+    });
+    report("add the tag on N (number)", tagNumber, 150);
+    table.selectTag(QString());
+    table.dropTag(t7::sortTagName());
+
+    const double pack = timeMs([&] {
+        table.first();
+        qint64 i = 0;
+        while (!table.eof()) {
+            if (i++ % 10 == 0) {
+                table.deleteRecord();
+                ++i;
+                if (table.position() == table.visibleCount() - 1)
+                    break;
+                continue;
+            }
+            table.next();
+        }
+        table.pack();
+    });
+    report("delete every 10th row and pack", pack, 150);
+
+    const double renumber = timeMs([&] {
+        const std::vector<quint32> order = table.order();
+        for (size_t i = 0; i < order.size(); ++i) {
+            table.goToPosition(qint64(i));
+            table.edit();
+            table.setInteger(u"N", int(i % 9999) + 1);
+            table.post();
+        }
+    });
+    report("renumber every row (edit and post)", renumber, 500);
+    table.close();
+
+    QElapsedTimer clock;
+    clock.start();
+    const int code = QProcess::execute(
+        QStringLiteral("/usr/bin/python3"),
+        {QStringLiteral("-c"),
+         QStringLiteral("import sys, dbfread\nn = 0\nfor r in dbfread.DBF(sys.argv[1]): "
+                        "n += len(r['T_1'] or '')\n"),
+         path});
+    const double reader = double(clock.nsecsElapsed()) / 1e6;
+    if (code == 0) {
+        std::printf("%-44s %10.1f ms\n", "python3-dbfread reads the same file", reader);
+        std::printf("%-44s %10.1f x    target at least 3 x   %s\n",
+                    "  our open and walk is faster by", reader / openWalk,
+                    reader / openWalk >= 3 ? "ok" : "SLOW");
+    }
+
+    const QByteArray archive = t7::sim::buildArchive(t7::sim::generateObservations(2978, 11));
+    QByteArray image(65536, '\0');
+    image.replace(0, archive.size(), archive);
+    const QString converted = dir.filePath(QStringLiteral("archive.db"));
+    const double conversion = timeMs([&] {
+        t7::createMeasurementFile(converted, QDate::currentDate());
+        Table target;
+        target.setPath(converted);
+        target.open(t7::measurementRequirements());
+        quint16 count = 0;
+        t7::flash2pvk01(target, image, false, count);
+        target.close();
+    });
+    report("convert 2,978 records into a new data file", conversion, 50);
+    return walked > 0 ? 0 : 1;
+}
