@@ -128,7 +128,14 @@ void TForm2::FormClose()
 void TForm2::setStatus(const QString& text)
 {
     StaticText2->setText(text);
+    StaticText2->setWordWrap(false);
     StaticText2->adjustSize();
+    if (StaticText2->width() > width() - 20) {
+        // A long report (a port that cannot be opened) wraps above the progress bar.
+        StaticText2->setWordWrap(true);
+        StaticText2->setGeometry(10, 2, width() - 20, 52);
+        return;
+    }
     StaticText2->move((width() - StaticText2->width()) / 2, 12);
 }
 

@@ -502,6 +502,11 @@ QString Table::textOf(quint32 record, int field) const
     return m_codePage->decode(raw.data(), trimmedLength(raw.data(), raw.size()));
 }
 
+QString Table::decode(QByteArrayView bytes) const
+{
+    return m_codePage->decode(bytes.data(), trimmedLength(bytes.data(), bytes.size()));
+}
+
 std::optional<int> Table::parseInteger(const char* data, int width) const
 {
     const char* begin = data;
@@ -568,6 +573,16 @@ void Table::edit()
     requireRow();
     m_editRecord = m_order[size_t(m_pos)];
     m_buffer = QByteArray(recordData(m_editRecord), m_recordLength);
+    m_state = State::Edit;
+}
+
+void Table::editRecord(quint32 record)
+{
+    requireWritable();
+    if (record >= quint32(m_count) || deletedAt(record))
+        throw Error(QStringLiteral("Запись %1 не найдена").arg(record + 1));
+    m_editRecord = record;
+    m_buffer = QByteArray(recordData(record), m_recordLength);
     m_state = State::Edit;
 }
 
@@ -686,6 +701,20 @@ void Table::deleteRecord()
         m_bof = m_eof = false;
     }
     m_indexDirty = m_tag.has_value();
+}
+
+void Table::deleteRecords(const std::vector<quint32>& records)
+{
+    requireWritable();
+    const char flag = kDeleted;
+    for (quint32 record : records) {
+        if (record >= quint32(m_count) || deletedAt(record))
+            continue;
+        writeAt(recordOffset(record), &flag, 1);
+        m_records[qint64(record) * m_recordLength] = kDeleted;
+    }
+    m_indexDirty = m_tag.has_value();
+    rebuildOrder(std::nullopt);
 }
 
 void Table::pack()

@@ -101,9 +101,13 @@ public:
     std::optional<int> integerOf(quint32 record, int field) const;
     QByteArrayView rawOf(quint32 record, int field) const;
     bool deletedAt(quint32 record) const;
+    // Stored text bytes in the file's code page, without trailing blanks.
+    QString decode(QByteArrayView bytes) const;
 
     void append();
     void edit();
+    // Puts a record (0-based) in edit mode wherever the cursor stands.
+    void editRecord(quint32 record);
     void setText(QStringView field, const QString& value);
     void setInteger(QStringView field, int value);
     void setNull(QStringView field);
@@ -111,6 +115,8 @@ public:
     void cancel();
     // Marks the current row deleted; it is hidden from then on.
     void deleteRecord();
+    // Marks these records (0-based) deleted in one pass.
+    void deleteRecords(const std::vector<quint32>& records);
     // Rewrites the file without the deleted rows.
     void pack();
 
