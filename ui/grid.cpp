@@ -394,12 +394,11 @@ void TDBGridPro::commitEdit()
     m_model->post();
 }
 
-void TDBGridPro::deleteSelectedRows()
+void TDBGridPro::deleteRows(const std::vector<quint32>& records)
 {
     dbf::Table* table = m_model->table();
     if (!table || !table->isOpen())
         return;
-    const std::vector<quint32> records = selectedRecords();
     m_batch = true;
     setUpdatesEnabled(false);
     try {

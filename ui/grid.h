@@ -41,6 +41,7 @@ class TDBGridPro : public QTableView
 public:
     explicit TDBGridPro(QWidget* parent = nullptr);
     ~TDBGridPro() override;
+    using QTableView::edit;
 
     std::vector<TgpColumn>& Columns() { return m_columns; }
     const std::vector<TgpColumn>& Columns() const { return m_columns; }
@@ -82,9 +83,9 @@ public:
 
     // Posts the row being edited; an open cell editor is closed.
     void commitEdit();
-    // Deletes the selected rows as one batch: the display is frozen, no row stays marked
-    // and one selection notification follows.
-    void deleteSelectedRows();
+    // Deletes these records (0-based; the selection, taken before) as one batch: the display
+    // is frozen, no row stays marked and one selection notification follows.
+    void deleteRows(const std::vector<quint32>& records);
     // The guard that every handler of the grid runs through.
     std::function<void(const std::function<void()>&)> guard = [](const auto& work) { work(); };
 

@@ -633,10 +633,12 @@ void TForm1::Delete_Rows()
 {
     if (!tableActive())
         return;
-    m_commands.reset_sort(sortTagName());
-    // An edit in progress is posted before its row may go.
+    // An edit in progress is posted before its row may go; the selection is taken before
+    // the sort goes, which shows the rows afresh.
     DBGridPro1->commitEdit();
-    DBGridPro1->deleteSelectedRows();
+    const std::vector<quint32> selected = DBGridPro1->selectedRecords();
+    m_commands.reset_sort(sortTagName());
+    DBGridPro1->deleteRows(selected);
     Dbf1.pack();
     reopen();
     m_commands.TableModified = false;
