@@ -1,0 +1,194 @@
+#include "app/shell.h"
+#include "app/version_info.h"
+#include "common/product.h"
+#include "common/settings.h"
+#include "tests/support/scripted_prompts.h"
+#include "tests/support/test_env.h"
+#include "tools/sim/archive_gen.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
+#include <QToolButton>
+#include <QTreeWidget>
+
+using namespace t7;
+
+class TestApp : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+private slots:
+    void initTestCase()
+    {
+        test::isolateSettings(dir);
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    }
+
+    void versionOfTheProgramFile()
+    {
+        const QString program = test::builtProgram(QStringLiteral("teskar7"));
+        QVERIFY(QFile::exists(program));
+        QCOMPARE(fileVersionOf(program), QStringLiteral("1.0.0.10"));
+        // A program file built without version information.
+        QCOMPARE(fileVersionOf(test::builtProgram(QStringLiteral("teskar7-sim"))),
+                 QStringLiteral("0.0.0.0"));
+        QCOMPARE(fileVersionOf(dir.filePath(QStringLiteral("missing"))), QStringLiteral("0.0.0.0"));
+    }
+
+    void aboutWindow()
+    {
+        Tform6 about;
+        QCOMPARE(about.StaticText3->text(), QStringLiteral("Версия 1.0"));
+        about.programPath = test::builtProgram(QStringLiteral("teskar7"));
+        for (int shown = 0; shown < 2; ++shown) {
+            QTimer::singleShot(0, &about, [&about] { about.Button1->click(); });
+            QCOMPARE(about.exec(), int(QDialog::Accepted));
+            QCOMPARE(about.StaticText3->text(), QStringLiteral("Версия 1.0.0.10"));
+        }
+        about.programPath = test::builtProgram(QStringLiteral("teskar7-sim"));
+        QTimer::singleShot(0, &about, [&about] { about.Button1->click(); });
+        about.exec();
+        QCOMPARE(about.StaticText3->text(), QStringLiteral("Версия 0.0.0.0"));
+        QCOMPARE(about.windowTitle(), QStringLiteral("О программе"));
+        QCOMPARE(about.StaticText2->text(),
+                 QStringLiteral("Программа для передачи данных с прибора ТЕСКАР-7."));
+    }
+
+    void splashClosesByItself()
+    {
+        TForm5 splash;
+        QCOMPARE(splash.size(), QSize(400, 77));
+        QVERIFY(!splash.Image1->pixmap().isNull());
+        QCOMPARE(splash.Image1->pixmap().size(), QSize(400, 78));
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(splash.exec(), int(QDialog::Accepted));
+        QVERIFY2(clock.elapsed() >= 2900, qPrintable(QString::number(clock.elapsed())));
+    }
+
+    void helpWindow()
+    {
+        test::ScriptedPrompts prompts;
+        Shell shell(&prompts);
+        // The manual lies beside the program under its fixed name.
+        QVERIFY(shell.Form1().HelpFile.endsWith(QStringLiteral("vardo.hlp")) ||
+                shell.Form1().HelpFile == QStringLiteral("TESKAR.HLP"));
+        HelpWindow& help = shell.Help();
+        QVERIFY(help.open(
+            test::builtProgram(QStringLiteral("teskar7")).section(QLatin1Char('/'), 0, -2) +
+            QStringLiteral("/vardo.hlp")));
+        QVERIFY(help.contents()->topLevelItemCount() >= 5);
+        help.finder()->setText(QStringLiteral("dialout"));
+        QVERIFY(help.findNext());
+        help.finder()->setText(QStringLiteral("никогда-не-встречается"));
+        QVERIFY(!help.findNext());
+        QVERIFY(!help.open(dir.filePath(QStringLiteral("TESKAR.HLP"))));
+        QVERIFY(help.text()->toPlainText().contains(QStringLiteral("не найден")));
+    }
+
+    void translationsGiveRussianButtons()
+    {
+        Shell::loadTranslations();
+        QMessageBox box(QMessageBox::Question, QString(), QString(),
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        QCOMPARE(box.button(QMessageBox::Yes)->text().remove(QLatin1Char('&')),
+                 QStringLiteral("Да"));
+        QCOMPARE(box.button(QMessageBox::No)->text().remove(QLatin1Char('&')),
+                 QStringLiteral("Нет"));
+        QCOMPARE(box.button(QMessageBox::Cancel)->text().remove(QLatin1Char('&')),
+                 QStringLiteral("Отмена"));
+    }
+
+    void settingsAtStart()
+    {
+        {
+            auto settings = openSettings();
+            settings->remove(QStringLiteral("Default_dir"));
+            settings->setValue(QStringLiteral("Table_1"), QStringLiteral("kept"));
+        }
+        test::ScriptedPrompts prompts;
+        auto shell = std::make_unique<Shell>(&prompts);
+        QCOMPARE(shell->Form1().commands().WorkingFolder,
+                 QDir::toNativeSeparators(QDir::currentPath()));
+        QCOMPARE(openSettings()->value(QStringLiteral("Default_dir")).toString(),
+                 QDir::toNativeSeparators(QDir::currentPath()));
+        QCOMPARE(openSettings()->value(QStringLiteral("Table_1")).toString(),
+                 QStringLiteral("kept"));
+        // Open in another folder: the dialogs of this run keep their folder, the next start
+        // uses the new one.
+        QDir().mkpath(dir.filePath(QStringLiteral("other")));
+        prompts.push(dir.filePath(QStringLiteral("other/none.db")));
+        shell->Form1().N3Click();
+        QCOMPARE(prompts.shown.last().text, QStringLiteral("База данных повреждена !"));
+        QCOMPARE(shell->Form1().commands().DialogFolder,
+                 QDir::toNativeSeparators(QDir::currentPath()));
+        shell->Form1().close();
+        shell.reset();
+        QCOMPARE(openSettings()->value(QStringLiteral("Default_dir")).toString(),
+                 QDir::toNativeSeparators(dir.filePath(QStringLiteral("other"))));
+    }
+
+    // The whole road: "Создать" → the receive window talks to the simulated instrument on a
+    // pseudo-terminal mapped as COM1 → the grid shows the archive's rows.
+    void newFromTheSimulatedInstrument()
+    {
+        QProcess sim;
+        sim.start(test::builtProgram(QStringLiteral("teskar7-sim")),
+                  {QStringLiteral("--records"), QStringLiteral("12"), QStringLiteral("--seed"),
+                   QStringLiteral("4")});
+        QVERIFY(sim.waitForStarted());
+        QTRY_VERIFY(sim.canReadLine());
+        const QString port = QString::fromLocal8Bit(sim.readLine().trimmed());
+        {
+            auto settings = openSettings();
+            settings->setValue(QStringLiteral("Port_COM1"), port);
+            settings->setValue(QStringLiteral("Port_COM2"), port);
+        }
+        test::ScriptedPrompts prompts;
+        Shell shell(&prompts);
+        TForm1& form = shell.Form1();
+        form.show();
+        const QString file = dir.filePath(QStringLiteral("from-instrument.db"));
+        prompts.push(file);
+        bool sawProgress = false;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (shell.Form2().isVisible() &&
+                shell.Form2().StaticText5->text() == QStringLiteral("КВ-73-ЛР2(Тин)"))
+                sawProgress = true;
+        });
+        watch.start(20);
+        form.ToolButton1->click();
+        QVERIFY(sawProgress);
+        QVERIFY(form.commands().TableOpen);
+        QCOMPARE(form.DBGridPro1->model()->rowCount(), 12);
+        QVERIFY(form.DBGridPro1->isVisible());
+        QCOMPARE(form.windowTitle(), QStringLiteral("ТЕСКАР-7"));
+        QCOMPARE(applicationTitle(), QStringLiteral("ТЕСКАР-7"));
+        const auto expected = sim::generateObservations(12, 4);
+        const int st = form.DBGridPro1->columnIndex(QStringLiteral("ST"));
+        QCOMPARE(form.DBGridPro1->model()->index(11, st).data().toString(),
+                 QString::number(expected[11].st));
+        QCOMPARE(shell.Form2().ProgressBar1->value(), 100);
+
+        // Append with the same archive adds nothing.
+        form.N4Click();
+        QCOMPARE(form.DBGridPro1->model()->rowCount(), 12);
+        form.close();
+        sim.terminate();
+        sim.waitForFinished();
+    }
+};
+
+QTEST_MAIN(TestApp)
+#include "tst_app.moc"
