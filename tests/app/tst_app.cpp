@@ -6,6 +6,7 @@
 #include "tests/support/test_env.h"
 #include "tools/sim/archive_gen.h"
 
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,6 +14,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
@@ -136,6 +138,53 @@ private slots:
         shell.reset();
         QCOMPARE(openSettings()->value(QStringLiteral("Default_dir")).toString(),
                  QDir::toNativeSeparators(dir.filePath(QStringLiteral("other"))));
+    }
+
+    void receiveWindowCancelled()
+    {
+        {
+            auto settings = openSettings();
+            settings->setValue(QStringLiteral("Port_COM1"), dir.filePath(QStringLiteral("no-tty")));
+        }
+        test::ScriptedPrompts prompts;
+        TForm2 form(prompts);
+        setApplicationTitle(QStringLiteral("a - ТЕСКАР-7"));
+        QCOMPARE(form.size(), QSize(490, 245));
+        QVERIFY(form.CheckBox1->isHidden());
+        QTimer::singleShot(100, &form, [&form] {
+            QCOMPARE(form.windowTitle(), QStringLiteral("Прием данных"));
+            QVERIFY(form.StaticText2->text().contains(QStringLiteral("Порт недоступен")));
+            QVERIFY(form.Timer1->isActive());
+            form.Button1->click();
+        });
+        QCOMPARE(form.exec(), 2);
+        QVERIFY(!form.Timer1->isActive());
+        QVERIFY(!form.Timer2->isActive());
+        QVERIFY(!form.CommPortDriver1->IsOpen());
+        QCOMPARE(applicationTitle(), QStringLiteral("a - ТЕСКАР-7"));
+        QVERIFY(prompts.shown.isEmpty());
+        setApplicationTitle(ProductTitle());
+    }
+
+    void unwritableSettings()
+    {
+        // A settings folder that cannot be made: under a plain file.
+        QFile blocker(dir.filePath(QStringLiteral("blocker")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           dir.filePath(QStringLiteral("blocker/config")));
+        test::ScriptedPrompts prompts;
+        {
+            Shell shell(&prompts);
+            QCOMPARE(prompts.shown.size(), 1);
+            QCOMPARE(prompts.shown.first().text,
+                     QStringLiteral("Failed to create key \\Software\\Kelmet\\VARDO\\1.0."));
+            QVERIFY(!shell.Form1().commands().TableOpen);
+            QVERIFY(!shell.Form1().N5->isEnabled());
+            shell.Form1().close();
+        }
+        test::isolateSettings(dir);
     }
 
     // The whole road: "Создать" → the receive window talks to the simulated instrument on a
