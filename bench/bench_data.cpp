@@ -1,6 +1,7 @@
 // The table engine on a generated table of 100,000 rows, and the conversion of a full
 // archive.
 
+#include "bench/bench_common.h"
 #include "data/conversion.h"
 #include "data/dbf/table.h"
 #include "data/measurement.h"
@@ -17,44 +18,8 @@
 
 using t7::dbf::Table;
 
-namespace {
-
-double timeMs(const std::function<void()>& work)
-{
-    QElapsedTimer clock;
-    clock.start();
-    work();
-    return double(clock.nsecsElapsed()) / 1e6;
-}
-
-void report(const char* what, double ms, double target)
-{
-    std::printf("%-44s %10.1f ms   target %6.0f ms   %s\n", what, ms, target,
-                ms <= target ? "ok" : "SLOW");
-}
-
-void fill(const QString& path, int rows)
-{
-    t7::createMeasurementFile(path, QDate::currentDate());
-    Table table;
-    table.setPath(path);
-    table.open(t7::measurementRequirements());
-    const auto observations = t7::sim::generateObservations(1000, 5);
-    for (int i = 0; i < rows; ++i) {
-        const auto& o = observations[i % observations.size()];
-        table.append();
-        table.setInteger(u"N", i % 9999 + 1);
-        table.setText(u"MODE", QStringLiteral("Наблюдения"));
-        table.setText(u"DATE", o.when.date().toString(QStringLiteral("dd.MM.yyyy")));
-        table.setText(u"TIME", o.when.time().toString(QStringLiteral("HH:mm:ss")));
-        table.setText(u"T_1", t7::measuredText(o.t1));
-        table.setText(u"T_2", t7::measuredText(o.t2));
-        table.setText(u"ST", t7::valueText(o.st));
-        table.post();
-    }
-}
-
-} // namespace
+using t7::bench::report;
+using t7::bench::timeMs;
 
 int main(int argc, char** argv)
 {
@@ -63,7 +28,7 @@ int main(int argc, char** argv)
     const QString path = dir.filePath(QStringLiteral("big.db"));
     const int rows = 100000;
     std::printf("generating %d rows...\n", rows);
-    fill(path, rows);
+    t7::bench::fillTable(path, rows);
 
     Table table;
     table.setPath(path);

@@ -1,6 +1,7 @@
 // The grid on a table of 100,000 rows: open to the first painted grid, scrolling, select
 // all with the statistics, and a sort by a title click.
 
+#include "bench/bench_common.h"
 #include "data/conversion.h"
 #include "data/measurement.h"
 #include "tools/sim/archive_gen.h"
@@ -17,45 +18,8 @@
 #include <cstdio>
 #include <functional>
 
-namespace {
-
-double timeMs(const std::function<void()>& work)
-{
-    QElapsedTimer clock;
-    clock.start();
-    work();
-    return double(clock.nsecsElapsed()) / 1e6;
-}
-
-void report(const char* what, double ms, double target)
-{
-    std::printf("%-44s %10.2f ms   target %6.0f ms   %s\n", what, ms, target,
-                ms <= target ? "ok" : "SLOW");
-}
-
-void fill(const QString& path, int rows)
-{
-    t7::createMeasurementFile(path, QDate::currentDate());
-    t7::dbf::Table table;
-    table.setPath(path);
-    table.open(t7::measurementRequirements());
-    const auto observations = t7::sim::generateObservations(1000, 5);
-    for (int i = 0; i < rows; ++i) {
-        const auto& o = observations[i % observations.size()];
-        table.append();
-        table.setInteger(u"N", i % 9999 + 1);
-        table.setText(u"MODE", QStringLiteral("Наблюдения"));
-        table.setText(u"DATE", o.when.date().toString(QStringLiteral("dd.MM.yyyy")));
-        table.setText(u"TIME", o.when.time().toString(QStringLiteral("HH:mm:ss")));
-        table.setText(u"ST", t7::valueText(o.st));
-        table.setText(u"T_1", t7::measuredText(o.t1));
-        table.setText(u"T_2", t7::measuredText(o.t2));
-        table.setText(u"P_1", t7::scaledText(o.p1, 1000));
-        table.post();
-    }
-}
-
-} // namespace
+using t7::bench::report;
+using t7::bench::timeMs;
 
 int main(int argc, char** argv)
 {
@@ -69,7 +33,7 @@ int main(int argc, char** argv)
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
     const QString path = dir.filePath(QStringLiteral("grid.db"));
     std::printf("generating 100,000 rows...\n");
-    fill(path, 100000);
+    t7::bench::fillTable(path, 100000);
 
     t7::WidgetPrompts prompts;
     QByteArray image(65536, '\0');

@@ -1,5 +1,6 @@
 #include "data/dbf/mdx.h"
 
+#include "data/dbf/bytes.h"
 #include "data/dbf/storage.h"
 
 #include <algorithm>
@@ -9,29 +10,6 @@ namespace t7::dbf {
 
 namespace {
 
-void put16(char* at, quint32 value)
-{
-    at[0] = char(value & 0xFF);
-    at[1] = char((value >> 8) & 0xFF);
-}
-
-void put32(char* at, quint32 value)
-{
-    put16(at, value & 0xFFFF);
-    put16(at + 2, value >> 16);
-}
-
-quint32 get16(const char* at)
-{
-    return quint32(static_cast<unsigned char>(at[0])) | quint32(static_cast<unsigned char>(at[1]))
-                                                            << 8;
-}
-
-quint32 get32(const char* at)
-{
-    return get16(at) | get16(at + 2) << 16;
-}
-
 void putDate(char* at, QDate date)
 {
     at[0] = char(date.year() - 1900);
@@ -39,7 +17,6 @@ void putDate(char* at, QDate date)
     at[2] = char(date.day());
 }
 
-constexpr int kHeaderPages = 4;   // file header and tag table
 constexpr int kTagHeaderPage = 4; // the tag header block
 constexpr int kFirstNodePage = 6;
 

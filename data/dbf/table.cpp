@@ -1,6 +1,7 @@
 #include "data/dbf/table.h"
 
 #include "common/error.h"
+#include "data/dbf/bytes.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -19,29 +20,6 @@ constexpr char kLive = ' ';
 constexpr char kDeleted = '*';
 constexpr char kTerminator = 0x0D;
 constexpr char kEndOfFile = 0x1A;
-
-void put16(char* at, quint32 value)
-{
-    at[0] = char(value & 0xFF);
-    at[1] = char((value >> 8) & 0xFF);
-}
-
-void put32(char* at, quint32 value)
-{
-    put16(at, value & 0xFFFF);
-    put16(at + 2, value >> 16);
-}
-
-quint32 get16(const char* at)
-{
-    return quint32(static_cast<unsigned char>(at[0])) | quint32(static_cast<unsigned char>(at[1]))
-                                                            << 8;
-}
-
-quint32 get32(const char* at)
-{
-    return get16(at) | get16(at + 2) << 16;
-}
 
 bool knownVersion(unsigned char version)
 {
