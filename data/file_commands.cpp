@@ -165,7 +165,19 @@ void DataFileCommands::Save_DB()
     if (m_table.isOpen())
         m_view.commitGridEdit();
     m_table.close();
-    m_table.open(measurementRequirements());
+    try {
+        m_table.open(measurementRequirements());
+    } catch (...) {
+        // The file went away or was damaged behind our back: show that no file is open.
+        TableOpen = false;
+        TableModified = false;
+        m_view.tableChanged();
+        m_view.disable_button();
+        m_view.tab_vis_dis();
+        m_view.setCaption(ProductTitle());
+        m_view.setNoFileLook();
+        throw;
+    }
     m_view.tableChanged();
     TableModified = false;
 }

@@ -382,14 +382,13 @@ bool TDBGridPro::edit(const QModelIndex& index, EditTrigger trigger, QEvent* eve
 
 void TDBGridPro::commitEdit()
 {
-    if (QWidget* editor = indexWidget(currentIndex()); editor || state() == EditingState) {
-        Q_UNUSED(editor);
-        // Closing the editor hands its text to the model first.
-        if (QWidget* focus = QApplication::focusWidget();
-            focus && focus != this && isAncestorOf(focus))
-            commitData(focus);
-        closePersistentEditor(currentIndex());
-        setState(NoState);
+    if (state() == EditingState) {
+        // The open cell editor hands its text to the model, then closes.
+        QWidget* editor = QApplication::focusWidget();
+        if (editor && editor != this && isAncestorOf(editor)) {
+            commitData(editor);
+            closeEditor(editor, QAbstractItemDelegate::NoHint);
+        }
     }
     m_model->post();
 }
