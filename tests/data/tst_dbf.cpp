@@ -1,4 +1,5 @@
 #include "common/error.h"
+#include "data/dbf/mdx.h"
 #include "data/dbf/table.h"
 #include "data/measurement.h"
 #include "tests/data/failing_storage.h"
@@ -228,7 +229,7 @@ private slots:
         QCOMPARE(readAll(file), bytes); // nothing written to a file that did not open
     }
 
-    void readOnlyAndLockedFiles()
+    void lockedFile()
     {
         const QString file = freshFile(QStringLiteral("locked.db"));
         auto first = openTable(file);
@@ -243,7 +244,10 @@ private slots:
         first->close();
         second.open(measurementRequirements());
         second.close();
+    }
 
+    void readOnlyFile()
+    {
         const QString readOnly = freshFile(QStringLiteral("readonly.db"));
         QFile::setPermissions(readOnly, QFileDevice::ReadOwner);
         Table third;
@@ -325,6 +329,60 @@ private slots:
                          qPrintable(QStringLiteral("budget %1: row %2 lost").arg(budget).arg(n)));
             QVERIFY(numbers.size() <= 6);
         }
+    }
+
+    // Damaged headers, descriptors and index files: every open either works or says why,
+    // and never reads outside what it has (the sanitizer run watches this).
+    void mutatedFilesNeverCrash()
+    {
+        const QString model = freshFile(QStringLiteral("mutate-model.db"));
+        {
+            auto table = openTable(model);
+            appendRow(*table, 1, QStringLiteral("120"), QStringLiteral("Проба"));
+            appendRow(*table, 2, QStringLiteral("95"));
+            table->addTag(sortTagName(), QStringLiteral("T_1"), false);
+            table->selectTag(sortTagName());
+        }
+        const QByteArray data = readAll(model);
+        const QByteArray index = readAll(path(QStringLiteral("mutate-model.mdx")));
+        const QString file = path(QStringLiteral("mutate.db"));
+        const QString mdx = path(QStringLiteral("mutate.mdx"));
+        quint32 seed = 12345;
+        auto random = [&seed](quint32 below) {
+            seed = seed * 1103515245u + 12345u;
+            return (seed >> 8) % below;
+        };
+        int opened = 0;
+        for (int round = 0; round < 400; ++round) {
+            QByteArray bytes = data;
+            QByteArray indexBytes = index;
+            const int flips = 1 + int(random(4));
+            for (int k = 0; k < flips; ++k) {
+                if (random(2) == 0)
+                    bytes[random(620)] = char(random(256));
+                else
+                    indexBytes[random(quint32(indexBytes.size()))] = char(random(256));
+            }
+            if (random(8) == 0)
+                bytes.truncate(random(quint32(bytes.size())));
+            writeAll(file, bytes);
+            writeAll(mdx, indexBytes);
+            Table table;
+            table.setPath(file);
+            try {
+                table.open(measurementRequirements());
+                ++opened;
+                table.selectTag(QString());
+                for (table.first(); !table.eof(); table.next()) {
+                    for (int f = 0; f < int(table.fields().size()); ++f)
+                        table.textOf(table.recNo() - 1, f);
+                }
+                table.close();
+            } catch (const Error& e) {
+                QVERIFY(!e.text().isEmpty());
+            }
+        }
+        QVERIFY(opened > 0);
     }
 
     void foreignCodePage()
