@@ -41,6 +41,8 @@ Shell::Shell(Prompts* prompts) : m_prompts(chosen(prompts, m_ownPrompts))
     m_form1->FormCreate();
     m_form2 = std::make_unique<TForm2>(m_prompts, m_form1.get());
     m_form1->setReceiveWindow(m_form2.get());
+    // The chart windows come with the charts; the splash lives only until start() is over.
+    m_form5 = std::make_unique<TForm5>();
     m_form6 = std::make_unique<Tform6>(m_form1.get());
     m_form1->showHelp = [this] {
         HelpWindow& help = Help();
@@ -64,10 +66,8 @@ HelpWindow& Shell::Help()
 
 void Shell::start()
 {
-    {
-        TForm5 splash;
-        splash.exec();
-    }
+    m_form5->exec();
+    m_form5.reset();
     m_form1->showMaximized();
 }
 

@@ -35,6 +35,7 @@ private:
     Prompts& m_prompts;
     std::unique_ptr<TForm1> m_form1;
     std::unique_ptr<TForm2> m_form2;
+    std::unique_ptr<TForm5> m_form5;
     std::unique_ptr<Tform6> m_form6;
     std::unique_ptr<HelpWindow> m_help;
 };

@@ -78,6 +78,26 @@ private slots:
         QVERIFY2(clock.elapsed() >= 2900, qPrintable(QString::number(clock.elapsed())));
     }
 
+    void startShowsTheSplashFirst()
+    {
+        test::ScriptedPrompts prompts;
+        Shell shell(&prompts);
+        bool splashAlone = false;
+        QTimer::singleShot(500, &shell.Form1(), [&] {
+            bool splash = false;
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                splash |= widget->objectName() == QLatin1String("Form5") && widget->isVisible();
+            splashAlone = splash && !shell.Form1().isVisible();
+        });
+        shell.start();
+        QVERIFY(splashAlone);
+        QVERIFY(shell.Form1().isVisible());
+        QVERIFY(shell.Form1().windowState().testFlag(Qt::WindowMaximized));
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            QVERIFY(widget->objectName() != QLatin1String("Form5"));
+        shell.Form1().close();
+    }
+
     void helpWindow()
     {
         test::ScriptedPrompts prompts;
