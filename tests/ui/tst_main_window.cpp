@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QLocale>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -21,8 +22,7 @@ struct Row
     Row(int number, const char* first, const char* second, const char* day = "")
         : n(number), t1(QString::fromUtf8(first)), t2(QString::fromUtf8(second)),
           date(QString::fromUtf8(day))
-    {
-    }
+    {}
     int n;
     QString t1, t2, date;
 };
@@ -128,9 +128,9 @@ private slots:
         QCOMPARE(form->windowTitle(), QStringLiteral("ТЕСКАР-7"));
         for (QObject* command : form->fileCommands())
             QVERIFY2(!command->property("enabled").toBool(), qPrintable(command->objectName()));
-        for (QObject* command : QList<QObject*>{form->N2, form->N3, form->N11, form->N24,
-                                                form->N26, form->ToolButton1, form->ToolButton2,
-                                                form->ToolButton6, form->N15, form->N21})
+        for (QObject* command :
+             QList<QObject*>{form->N2, form->N3, form->N11, form->N24, form->N26, form->ToolButton1,
+                             form->ToolButton2, form->ToolButton6, form->N15, form->N21})
             QVERIFY(command->property("enabled").toBool());
         QVERIFY(!form->N36->isVisible());
         QCOMPARE(form->findChild<QAction*>(QStringLiteral("N36")), form->N36);
@@ -139,6 +139,37 @@ private slots:
         // The first start wrote the working folder at once.
         QVERIFY(form->settings()->contains(QStringLiteral("Default_dir")));
         QCOMPARE(form->HelpFile, QStringLiteral("TESKAR.HLP"));
+        // Ctrl+S and Ctrl+P do nothing while their commands are disabled.
+        QSignalSpy saved(form->N5, &QAction::triggered);
+        QSignalSpy printed(form->N9, &QAction::triggered);
+        form->activateWindow();
+        QTest::keyClick(form.get(), Qt::Key_S, Qt::ControlModifier);
+        QTest::keyClick(form.get(), Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(saved.size(), 0);
+        QCOMPARE(printed.size(), 0);
+    }
+
+    void shortcutsWorkWhileEnabled()
+    {
+        const QString file = path(QStringLiteral("keys.db"));
+        makeFile(file, {{1, "1", "1"}});
+        openFile(file);
+        QSignalSpy saved(form->N5, &QAction::triggered);
+        form->activateWindow();
+        QTest::keyClick(form.get(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(saved.size(), 1);
+        QVERIFY(form->commands().TableOpen);
+    }
+
+    void emptyTableFooters()
+    {
+        const QString file = path(QStringLiteral("empty.db"));
+        makeFile(file, {});
+        openFile(file);
+        QCOMPARE(form->DBGridPro1->selectedCount(), 0);
+        QTRY_COMPARE(footer("T_1"), QStringLiteral("0/0/0"));
+        QCOMPARE(footer("T_2"), QStringLiteral("0/0/0"));
+        QCOMPARE(footer("ST"), QString());
     }
 
     void openAndClose()
@@ -201,8 +232,8 @@ private slots:
         table.setPath(file);
         table.open(measurementRequirements(), true);
         // Yes saves the edit in progress; No drops it.
-        QCOMPARE(table.text(u"COMMENT"), answer == int(Answer::Yes) ? QStringLiteral("проба")
-                                                                     : QString());
+        QCOMPARE(table.text(u"COMMENT"),
+                 answer == int(Answer::Yes) ? QStringLiteral("проба") : QString());
     }
 
     void leavingARowPostsItsEdit()
@@ -303,8 +334,10 @@ private slots:
         form->settings()->setValue(QStringLiteral("Table_1"), QStringLiteral("garbage"));
         openFile(file);
         QCOMPARE(form->windowTitle(), QStringLiteral("items - ТЕСКАР-7"));
-        QVERIFY(form->settings()->value(QStringLiteral("Table_1")).toString().startsWith(
-            QStringLiteral("object TUniDataStorage")));
+        QVERIFY(form->settings()
+                    ->value(QStringLiteral("Table_1"))
+                    .toString()
+                    .startsWith(QStringLiteral("object TUniDataStorage")));
     }
 
     void statistics()
@@ -321,7 +354,8 @@ private slots:
         QCOMPARE(form->DBGridPro1->kept(1, 3), QStringLiteral("01.01.2020"));
         select({1, 2});
         QTRY_COMPARE(prompts.shown.size(), 2);
-        QCOMPARE(prompts.shown.last().text, QStringLiteral("'x' is not a valid floating point value."));
+        QCOMPARE(prompts.shown.last().text,
+                 QStringLiteral("'x' is not a valid floating point value."));
         QCOMPARE(prompts.shown.last().icon, Icon::Error);
         QCOMPARE(footer("T_1"), QStringLiteral("95/107,5/120")); // kept as they were
     }
