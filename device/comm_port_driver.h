@@ -109,8 +109,6 @@ public:
 
     // Why the last open failed, in the operator's words; empty after a good open.
     QString lastError() const { return m_lastError; }
-    // The device path that the last open tried.
-    QString device() const { return m_device; }
 
 signals:
     // The open port failed under way (the device vanished); the port is closed already.

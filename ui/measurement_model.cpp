@@ -164,17 +164,6 @@ void MeasurementModel::post()
         emit dataChanged(index(row, 0), index(row, columnCount() - 1));
 }
 
-void MeasurementModel::dropEdit()
-{
-    if (m_editRow < 0)
-        return;
-    const int row = m_editRow;
-    m_editRow = -1;
-    m_pending.clear();
-    if (row < rowCount())
-        emit dataChanged(index(row, 0), index(row, columnCount() - 1));
-}
-
 QVariant MeasurementModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&

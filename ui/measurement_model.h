@@ -35,12 +35,10 @@ public:
 
     // The record (0-based) shown in a row.
     quint32 recordAt(int row) const;
-    int fieldOf(int column) const { return m_fields[size_t(column)]; }
     bool editing() const { return m_editRow >= 0; }
     int editRow() const { return m_editRow; }
     // Posts the row being edited; nothing when no row is.
     void post();
-    void dropEdit();
 
 private:
     std::vector<TgpColumn>& m_columns;

@@ -86,15 +86,6 @@ const CodePage* pageByNumber(int number)
 
 } // namespace
 
-bool knownLanguageId(quint8 id)
-{
-    for (const Known& known : kIds) {
-        if (known.id == id)
-            return pageByNumber(known.page) != nullptr;
-    }
-    return false;
-}
-
 const CodePage& codePageForLanguageId(quint8 id)
 {
     for (const Known& known : kIds) {

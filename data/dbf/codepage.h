@@ -28,8 +28,6 @@ private:
 // The code page a dBase language driver id names; ids this program does not know, and 0,
 // read as Windows-1251.
 const CodePage& codePageForLanguageId(quint8 id);
-// Whether the id names a code page this program knows (0 included).
-bool knownLanguageId(quint8 id);
 
 constexpr quint8 kLanguageIdWindows1251 = 0xC9;
 
