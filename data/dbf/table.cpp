@@ -79,10 +79,15 @@ void Table::create(const QString& path, const std::vector<FieldSpec>& specs, qui
     data[headerLength] = kEndOfFile;
 
     QString error;
-    auto file = storage.open(path, OpenMode::Create, error);
+    // A file that another program holds open is not replaced under its feet.
+    const bool existing = storage.exists(path);
+    auto file = storage.open(path, existing ? OpenMode::ReadWrite : OpenMode::Create, error);
     if (!file)
         throw Error(QStringLiteral("Не удалось создать файл %1: %2").arg(path, error));
-    if (!file->write(0, bytes.constData(), bytes.size()) || !file->flush())
+    if (existing && !file->lock())
+        throw Error(QStringLiteral("%1 уже открыт другой программой").arg(fileName(path)));
+    if ((existing && !file->resize(0)) || !file->write(0, bytes.constData(), bytes.size()) ||
+        !file->flush())
         throw Error(
             QStringLiteral("Не удалось записать файл %1: %2").arg(path, file->errorString()));
 }

@@ -241,9 +241,13 @@ private slots:
         } catch (const Error& e) {
             QVERIFY(e.text().contains(QStringLiteral("другой программой")));
         }
+        // Nor can it be replaced by a new file while it is held.
+        QVERIFY_THROWS_EXCEPTION(Error, createMeasurementFile(file, kToday));
+        QVERIFY(first->visibleCount() == 0 && QFileInfo(file).size() == 578);
         first->close();
         second.open(measurementRequirements());
         second.close();
+        createMeasurementFile(file, kToday);
     }
 
     void readOnlyFile()
