@@ -207,6 +207,31 @@ private slots:
         test::isolateSettings(dir);
     }
 
+    void wrongInstrumentThroughTheWindow()
+    {
+        QProcess sim;
+        sim.start(test::builtProgram(QStringLiteral("teskar7-sim")),
+                  {QStringLiteral("--fault"), QStringLiteral("wrong-type")});
+        QVERIFY(sim.waitForStarted());
+        QTRY_VERIFY(sim.canReadLine());
+        const QString port = QString::fromLocal8Bit(sim.readLine().trimmed());
+        openSettings()->setValue(QStringLiteral("Port_COM1"), port);
+        test::ScriptedPrompts prompts;
+        Shell shell(&prompts);
+        const QString file = dir.filePath(QStringLiteral("wrong.db"));
+        prompts.push(file);
+        shell.Form1().N2Click();
+        QCOMPARE(prompts.shown.last().text, QStringLiteral("Вы подключили не тот прибор !"));
+        QCOMPARE(prompts.shown.last().caption, QStringLiteral("Ошибка"));
+        QCOMPARE(prompts.shown.last().icon, Icon::Error);
+        QVERIFY(!QFile::exists(file));
+        QVERIFY(!shell.Form1().commands().TableOpen);
+        QVERIFY(!shell.Form2().CommPortDriver1->IsOpen());
+        shell.Form1().close();
+        sim.terminate();
+        sim.waitForFinished();
+    }
+
     // The whole road: "Создать" → the receive window talks to the simulated instrument on a
     // pseudo-terminal mapped as COM1 → the grid shows the archive's rows.
     void newFromTheSimulatedInstrument()
