@@ -59,6 +59,20 @@ QList<quint32> treeOrder(const QString& mdxPath, int* depthOut = nullptr)
     return records;
 }
 
+// The record numbers XBase's index_dump lists, in index order (the last word of each line).
+QList<quint32> dumpedOrder(const QString& indexDump, const QStringList& arguments)
+{
+    QProcess dump;
+    dump.start(indexDump, arguments);
+    dump.waitForFinished(60000);
+    QList<quint32> records;
+    const QStringList lines = QString::fromLatin1(dump.readAllStandardOutput())
+                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString& line : lines)
+        records.append(line.section(QLatin1Char(' '), -1).toUInt());
+    return records;
+}
+
 QList<quint32> visited(Table& table)
 {
     QList<quint32> records;
@@ -307,15 +321,9 @@ private slots:
         QCOMPARE(lines.at(2), QStringLiteral("2 95  "));
         QCOMPARE(lines.at(3), QStringLiteral("3 300 Ёж "));
 
-        QProcess dump;
-        dump.start(indexDump, {dir.filePath(QStringLiteral("peer.mdx")), QStringLiteral("TAB1")});
-        QVERIFY(dump.waitForFinished(30000));
-        QList<quint32> dumped;
-        const QStringList dumpLines = QString::fromLatin1(dump.readAllStandardOutput())
-                                          .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        for (const QString& line : dumpLines)
-            dumped.append(line.section(QLatin1Char(' '), -1).toUInt());
-        QCOMPARE(dumped, order);
+        QCOMPARE(dumpedOrder(indexDump,
+                             {dir.filePath(QStringLiteral("peer.mdx")), QStringLiteral("TAB1")}),
+                 order);
     }
 
     void independentReaderOnADeepIndex()
@@ -330,15 +338,9 @@ private slots:
         sortBy(*table, QStringLiteral("N"), true);
         const QList<quint32> order = visited(*table);
         table->close();
-        QProcess dump;
-        dump.start(indexDump, {dir.filePath(QStringLiteral("deeppeer.mdx")), QStringLiteral("TAB1"),
-                               QStringLiteral("--type=num")});
-        QVERIFY(dump.waitForFinished(60000));
-        QList<quint32> dumped;
-        const QStringList lines = QString::fromLatin1(dump.readAllStandardOutput())
-                                      .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        for (const QString& line : lines)
-            dumped.append(line.section(QLatin1Char(' '), -1).toUInt());
+        const QList<quint32> dumped =
+            dumpedOrder(indexDump, {dir.filePath(QStringLiteral("deeppeer.mdx")),
+                                    QStringLiteral("TAB1"), QStringLiteral("--type=num")});
         QCOMPARE(dumped.size(), order.size());
         QCOMPARE(dumped, order);
     }
