@@ -43,7 +43,6 @@ void Exchange::send(char letter)
 void Exchange::show()
 {
     m_phase = Phase::Active;
-    m_result = 0;
     m_archiveLength = 0;
     m_timer2Running = false;
     m_host.stopTimer2();
@@ -213,7 +212,6 @@ void Exchange::abandon(const QString& text, const QString& caption)
 void Exchange::finish(int result)
 {
     m_phase = Phase::Finished;
-    m_result = result;
     m_host.finish(result);
 }
 

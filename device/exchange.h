@@ -75,7 +75,6 @@ public:
     bool endSeen() const { return m_endSeen; }
     const QString& portName() const { return m_portName; }
     qint64 archiveLength() const { return m_archiveLength; }
-    int result() const { return m_result; }
 
 private:
     enum class Phase { Idle, Active, Finished };
@@ -104,7 +103,6 @@ private:
     qint64 m_archiveStart = -1; // index of the archive reply's 'S', once seen
     int m_archiveRecords = -1;  // n from the archive head, once known
     qint64 m_archiveLength = 0;
-    int m_result = 0;
 };
 
 } // namespace t7

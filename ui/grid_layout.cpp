@@ -138,13 +138,9 @@ quint32 readColor(const QString& value, int line)
     }
     bool ok = false;
     const qlonglong number = value.toLongLong(&ok);
-    if (!ok || number < 0 || number > 0xFFFFFFFFLL) {
-        // Negative numbers stand for system colours in some writers.
-        const int negative = value.toInt(&ok);
-        if (!ok)
-            throw unreadable(line, value);
-        return quint32(negative);
-    }
+    // Negative numbers stand for system colours in some writers.
+    if (!ok || number < -0x80000000LL || number > 0xFFFFFFFFLL)
+        throw unreadable(line, value);
     return quint32(number);
 }
 

@@ -323,21 +323,16 @@ void TForm1::find_mma()
     TableFigures = FigurePair{};
     if (!Dbf1.isOpen())
         return;
-    const NumberReader reader;
+    const auto decode = [this](QByteArrayView bytes) { return Dbf1.decode(bytes); };
     for (auto [name, target] : {std::pair{QStringLiteral("T_1"), &TableFigures.t1},
                                 std::pair{QStringLiteral("T_2"), &TableFigures.t2}}) {
         const int field = Dbf1.fieldIndex(name);
-        std::vector<double> values;
-        values.reserve(Dbf1.order().size());
-        for (quint32 record : Dbf1.order()) {
-            try {
-                values.push_back(
-                    reader.readStored(Dbf1.rawOf(record, field),
-                                      [this](QByteArrayView bytes) { return Dbf1.decode(bytes); }));
-            } catch (const Error&) {
-            }
-        }
-        *target = figuresOf(values.size(), [&values](size_t i) { return values[i]; });
+        *target = storedFigures(
+            [this, field](const auto& read) {
+                for (quint32 record : Dbf1.order())
+                    read(Dbf1.rawOf(record, field));
+            },
+            decode, true);
     }
 }
 
@@ -351,17 +346,12 @@ void TForm1::DBGridPro1SelectionChange()
         DBGridPro1->setFooterText(t2, footerText(TableFigures.t2));
         return;
     }
-    const NumberReader reader;
+    const auto decode = [this](QByteArrayView bytes) { return Dbf1.decode(bytes); };
     t7::Figures results[2];
-    for (int element = 0; element < 2; ++element) {
-        std::vector<double> values;
-        values.reserve(size_t(n));
-        DBGridPro1->forEachKept(element, [&](QByteArrayView bytes) {
-            values.push_back(
-                reader.readStored(bytes, [this](QByteArrayView raw) { return Dbf1.decode(raw); }));
-        });
-        results[element] = figuresOf(values.size(), [&values](size_t i) { return values[i]; });
-    }
+    for (int element = 0; element < 2; ++element)
+        results[element] = storedFigures(
+            [this, element](const auto& read) { DBGridPro1->forEachKept(element, read); }, decode,
+            false);
     DBGridPro1->setFooterText(t1, footerText(results[0]));
     DBGridPro1->setFooterText(t2, footerText(results[1]));
 }

@@ -146,8 +146,7 @@ void MeasurementModel::post()
     if (!m_table || !m_table->isOpen() || row >= rowCount())
         return;
     const quint32 record = recordAt(row);
-    m_table->goToPosition(row);
-    m_table->edit();
+    m_table->editRecord(record);
     try {
         for (const auto& [column, text] : pending)
             m_table->setText(m_columns[size_t(column)].FieldName, text);

@@ -5,7 +5,10 @@
 #include <QLocale>
 #include <QString>
 
+#include "common/error.h"
+
 #include <cstddef>
+#include <vector>
 
 namespace t7 {
 
@@ -76,6 +79,24 @@ template <typename Value> Figures figuresOf(size_t n, const Value& value)
     }
     figures.average = roundAverage(sum / double(n));
     return figures;
+}
+
+// Figures of the stored texts that `each` hands over (each(read) calls read(bytes) once a
+// row). A text that is not a number throws, or is left out when skipNonNumbers is set.
+template <typename Each, typename Decode>
+Figures storedFigures(const Each& each, const Decode& decode, bool skipNonNumbers)
+{
+    const NumberReader reader;
+    std::vector<double> values;
+    each([&](QByteArrayView bytes) {
+        try {
+            values.push_back(reader.readStored(bytes, decode));
+        } catch (const Error&) {
+            if (!skipNonNumbers)
+                throw;
+        }
+    });
+    return figuresOf(values.size(), [&values](size_t i) { return values[i]; });
 }
 
 } // namespace t7

@@ -189,13 +189,9 @@ void Table::open(const std::vector<FieldRequirement>& required, bool readOnly)
         resetState();
         throw;
     }
-    if (m_tag && m_tag->name.compare(m_selected, Qt::CaseInsensitive) == 0)
-        rebuildOrder(std::nullopt);
-    else {
+    if (!m_tag || m_tag->name.compare(m_selected, Qt::CaseInsensitive) != 0)
         m_selected.clear();
-        rebuildOrder(std::nullopt);
-    }
-    first();
+    rebuildOrder(std::nullopt);
 }
 
 void Table::resetState()

@@ -97,11 +97,7 @@ class CliPrompts : public t7::Prompts
 {
 public:
     QString failure;
-    void message(const QString& text, const QString&, t7::Icon icon) override
-    {
-        if (icon == t7::Icon::Error || icon == t7::Icon::Information || failure.isEmpty())
-            failure = text;
-    }
+    void message(const QString& text, const QString&, t7::Icon) override { failure = text; }
     t7::Answer question(const QString&, const QString&, t7::Icon) override
     {
         return t7::Answer::No;
