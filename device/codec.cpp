@@ -1,8 +1,7 @@
 #include "device/codec.h"
 
+#include "common/disk_file.h"
 #include "common/error.h"
-
-#include <QSaveFile>
 
 #include <cstring>
 
@@ -104,13 +103,10 @@ QByteArray EncodeBytes(QByteArrayView bytes)
 
 void WriteDumpFile(const QString& path, const DeviceImage& image, qint64 length)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw Error(QStringLiteral("Не удалось создать файл %1: %2").arg(path, file.errorString()));
-    if (file.write(reinterpret_cast<const char*>(image.bytes.data()), length) != length ||
-        !file.commit())
-        throw Error(
-            QStringLiteral("Не удалось записать файл %1: %2").arg(path, file.errorString()));
+    QString error;
+    if (!writeFileSafely(
+            path, QByteArrayView(reinterpret_cast<const char*>(image.bytes.data()), length), error))
+        throw Error(QStringLiteral("Не удалось записать файл %1: %2").arg(path, error));
 }
 
 } // namespace t7

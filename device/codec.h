@@ -57,7 +57,7 @@ void EncodeByte(unsigned char value, QByteArray& out);
 QByteArray EncodeBytes(QByteArrayView bytes);
 
 // Writes the first `length` bytes of the image as a dump file, replacing any file of that
-// name. Throws t7::Error on failure.
+// name only once every byte is on disk. Throws t7::Error on failure.
 void WriteDumpFile(const QString& path, const DeviceImage& image, qint64 length);
 
 } // namespace t7

@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <algorithm>
 #include <utility>
 
 namespace t7 {
@@ -237,7 +238,7 @@ std::vector<TgpColumn> readLayoutText(const QString& text)
                 if (!enumValue(kTitleStates, value, column.TitleState))
                     throw unreadable(at, value);
             } else if (name == QLatin1String("Width"))
-                column.Width = std::max(2, readInteger(value, at));
+                column.Width = std::clamp(readInteger(value, at), 2, kMaxColumnWidth);
             else if (name == QLatin1String("LayoutLevel"))
                 column.LayoutLevel = readInteger(value, at);
             else if (name == QLatin1String("LayoutIndex"))

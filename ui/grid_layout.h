@@ -13,6 +13,10 @@ enum TAlignment { talDefault, talLeftJustify, talRightJustify, talCenter };
 constexpr quint32 clNone = 0x1FFFFFFF;
 constexpr quint32 clBlack = 0x000000;
 
+// The widest column a stored layout may ask for, in pixels; wider values are taken as this,
+// so that no sum of widths can overflow.
+constexpr int kMaxColumnWidth = 10000;
+
 // A column of the measurement grid, with the properties the program uses.
 struct TgpColumn
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QtGlobal>
 
 namespace t7::dbf {
@@ -26,6 +27,14 @@ inline quint32 get16(const char* at)
 inline quint32 get32(const char* at)
 {
     return get16(at) | get16(at + 2) << 16;
+}
+
+// The date of a header write: year - 1900, month, day.
+inline void putDate(char* at, QDate date)
+{
+    at[0] = char(date.year() - 1900);
+    at[1] = char(date.month());
+    at[2] = char(date.day());
 }
 
 } // namespace t7::dbf

@@ -10,13 +10,6 @@ namespace t7::dbf {
 
 namespace {
 
-void putDate(char* at, QDate date)
-{
-    at[0] = char(date.year() - 1900);
-    at[1] = char(date.month());
-    at[2] = char(date.day());
-}
-
 constexpr int kTagHeaderPage = 4; // the tag header block
 constexpr int kFirstNodePage = 6;
 

@@ -3,99 +3,76 @@
 #include <QFile>
 #include <QFileInfo>
 
-#ifdef Q_OS_UNIX
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <sys/file.h>
-#endif
-#ifdef Q_OS_WIN
-#include <io.h>
-#include <windows.h>
-#endif
-
 namespace t7::dbf {
 
 namespace {
 
-class DiskFile : public File
+class DiskTableFile : public File
 {
 public:
-    explicit DiskFile(const QString& path) : m_file(path) {}
-    bool open(QIODevice::OpenMode mode) { return m_file.open(mode); }
+    explicit DiskTableFile(std::unique_ptr<DiskFile> file) : m_file(std::move(file)) {}
 
-    qint64 size() override { return m_file.size(); }
+    qint64 size() override { return m_file->size(); }
     bool read(qint64 offset, char* data, qint64 length) override
     {
-        return m_file.seek(offset) && m_file.read(data, length) == length;
+        return m_file->read(offset, data, length);
     }
     bool write(qint64 offset, const char* data, qint64 length) override
     {
-        return m_file.seek(offset) && m_file.write(data, length) == length;
+        return m_file->write(offset, data, length);
     }
-    bool resize(qint64 length) override { return m_file.resize(length); }
-    bool flush() override { return m_file.flush(); }
-    bool lock() override
-    {
-#ifdef Q_OS_UNIX
-        // An advisory lock: other programs may still read the file.
-        return ::flock(m_file.handle(), LOCK_EX | LOCK_NB) == 0;
-#elif defined(Q_OS_WIN)
-        HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(m_file.handle()));
-        OVERLAPPED whole{};
-        return LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
-                          MAXDWORD, &whole) != 0;
-#else
-        return true;
-#endif
-    }
-    QString errorString() const override
-    {
-        return m_file.errorString();
-    }
+    bool resize(qint64 length) override { return m_file->resize(length); }
+    bool sync() override { return m_file->sync(); }
+    bool lock() override { return m_file->lock(); }
+    QString errorString() const override { return m_file->errorString(); }
 
 private:
-    QFile m_file;
-};
-
-class DiskStorage : public Storage
-{
-public:
-    std::unique_ptr<File> open(const QString& path, OpenMode mode, QString& error) override
-    {
-        auto file = std::make_unique<DiskFile>(path);
-        const QIODevice::OpenMode qtMode = mode == OpenMode::ReadOnly ? QIODevice::ReadOnly
-                                           : mode == OpenMode::Create
-                                               ? QIODevice::ReadWrite | QIODevice::Truncate
-                                               : QIODevice::ReadWrite | QIODevice::ExistingOnly;
-        if (!file->open(qtMode)) {
-            error = file->errorString();
-            return nullptr;
-        }
-        return file;
-    }
-    bool exists(const QString& path) override { return QFileInfo::exists(path); }
-    bool remove(const QString& path) override { return QFile::remove(path); }
-    bool replace(const QString& from, const QString& to, QString& error) override
-    {
-#ifdef Q_OS_UNIX
-        if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) ==
-            0)
-            return true;
-        error = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
-#else
-        if (MoveFileExW(reinterpret_cast<const wchar_t*>(from.utf16()),
-                        reinterpret_cast<const wchar_t*>(to.utf16()),
-                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            return true;
-        error = QStringLiteral("cannot replace %1").arg(to);
-        return false;
-#endif
-    }
+    std::unique_ptr<DiskFile> m_file;
 };
 
 } // namespace
+
+bool Storage::commit(const QString& path, QByteArrayView bytes, QString& error)
+{
+    const QString temporary = path + QStringLiteral(".new~");
+    if (!writeNew(temporary, bytes, error))
+        return false;
+    if (replace(temporary, path, error))
+        return true;
+    remove(temporary);
+    return false;
+}
+
+std::unique_ptr<File> DiskStorage::open(const QString& path, OpenMode mode, QString& error)
+{
+    const DiskFile::Mode diskMode = mode == OpenMode::ReadOnly    ? DiskFile::Mode::ReadOnly
+                                    : mode == OpenMode::ReadWrite ? DiskFile::Mode::ReadWrite
+                                                                  : DiskFile::Mode::Create;
+    auto file = DiskFile::open(path, diskMode, error, m_faults);
+    if (!file)
+        return nullptr;
+    return std::make_unique<DiskTableFile>(std::move(file));
+}
+
+bool DiskStorage::exists(const QString& path)
+{
+    return QFileInfo::exists(path);
+}
+
+bool DiskStorage::remove(const QString& path)
+{
+    return QFile::remove(path);
+}
+
+bool DiskStorage::replace(const QString& from, const QString& to, QString& error)
+{
+    return replaceFile(from, to, error);
+}
+
+bool DiskStorage::writeNew(const QString& path, QByteArrayView bytes, QString& error)
+{
+    return writeNewFile(path, bytes, error, m_faults);
+}
 
 Storage& defaultStorage()
 {

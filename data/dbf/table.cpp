@@ -62,9 +62,7 @@ void Table::create(const QString& path, const std::vector<FieldSpec>& specs, qui
     QByteArray bytes(headerLength + 1, '\0');
     char* data = bytes.data();
     data[0] = 0x03;
-    data[1] = char(today.year() - 1900);
-    data[2] = char(today.month());
-    data[3] = char(today.day());
+    putDate(data + 1, today);
     put16(data + 8, quint32(headerLength));
     put16(data + 10, quint32(recordLength));
     data[29] = char(languageId);
@@ -80,16 +78,16 @@ void Table::create(const QString& path, const std::vector<FieldSpec>& specs, qui
 
     QString error;
     // A file that another program holds open is not replaced under its feet.
-    const bool existing = storage.exists(path);
-    auto file = storage.open(path, existing ? OpenMode::ReadWrite : OpenMode::Create, error);
-    if (!file)
-        throw Error(QStringLiteral("Не удалось создать файл %1: %2").arg(path, error));
-    if (existing && !file->lock())
-        throw Error(QStringLiteral("%1 уже открыт другой программой").arg(fileName(path)));
-    if ((existing && !file->resize(0)) || !file->write(0, bytes.constData(), bytes.size()) ||
-        !file->flush())
-        throw Error(
-            QStringLiteral("Не удалось записать файл %1: %2").arg(path, file->errorString()));
+    if (storage.exists(path)) {
+        auto held = storage.open(path, OpenMode::ReadWrite, error);
+        if (!held)
+            throw Error(QStringLiteral("Не удалось создать файл %1: %2").arg(path, error));
+        if (!held->lock())
+            throw Error(QStringLiteral("%1 уже открыт другой программой").arg(fileName(path)));
+    }
+    // The old file keeps its place until the new one is whole on disk.
+    if (!storage.commit(path, bytes, error))
+        throw Error(QStringLiteral("Не удалось записать файл %1: %2").arg(path, error));
 }
 
 void Table::readHeader(QByteArray& header, qint64 fileSize)
@@ -253,7 +251,8 @@ void Table::close()
         const qint64 end = m_headerLength + m_count * m_recordLength + 1;
         if (m_file->size() > end && !m_file->resize(end))
             fail(m_file->errorString());
-        m_file->flush();
+        if (!m_file->sync())
+            fail(m_file->errorString());
         if (m_indexDirty && m_tag)
             writeIndex();
     } catch (...) {
@@ -281,19 +280,14 @@ void Table::writeAt(qint64 offset, const char* data, qint64 length)
 void Table::writeHeader(bool withDate)
 {
     char* data = m_header.data();
-    if (withDate) {
-        const QDate date = today();
-        data[1] = char(date.year() - 1900);
-        data[2] = char(date.month());
-        data[3] = char(date.day());
-    }
+    if (withDate)
+        putDate(data + 1, today());
     put32(data + 4, quint32(m_count));
     data[28] = m_indexFlag ? 1 : 0;
-    writeAt(0, data, kHeaderSize);
+    // The end mark first: it may need new room on the disk, the header never does.
     const char end = kEndOfFile;
     writeAt(m_headerLength + m_count * m_recordLength, &end, 1);
-    if (!m_file->flush())
-        fail(m_file->errorString());
+    writeAt(0, data, kHeaderSize);
 }
 
 qint64 Table::recordOffset(quint32 record) const
@@ -629,7 +623,9 @@ void Table::post()
     if (m_state == State::Append) {
         const quint32 record = quint32(m_count);
         // The record reaches the file before the header counts it.
-        writeAt(recordOffset(record), m_buffer.constData(), m_recordLength);
+        appendRecord(record);
+        // From here the row is stored, header or not: an open counts rows by the file's
+        // length, so the cache takes it before the header write that may still fail.
         m_records.append(m_buffer);
         ++m_count;
         m_state = State::Browse;
@@ -664,6 +660,24 @@ void Table::post()
     }
 }
 
+void Table::appendRecord(quint32 record)
+{
+    if (m_readOnly)
+        fail(QStringLiteral("файл открыт только для чтения"));
+    const qint64 at = recordOffset(record);
+    const qint64 before = m_file->size();
+    QByteArray bytes = m_buffer;
+    bytes.append(kEndOfFile);
+    if (m_file->write(at, bytes.constData(), bytes.size()))
+        return;
+    // A disk that took part of the record: cut it off again and put the end mark back, so
+    // the file ends where the header says. Both only give back room the file had.
+    const QString why = m_file->errorString();
+    if (before >= at && m_file->resize(std::max(before, at)) && before > at)
+        m_file->write(at, &kEndOfFile, 1);
+    fail(why);
+}
+
 void Table::deleteRecord()
 {
     requireWritable();
@@ -686,62 +700,56 @@ void Table::deleteRecords(const std::vector<quint32>& records)
 {
     requireWritable();
     const char flag = kDeleted;
-    for (quint32 record : records) {
-        if (record >= quint32(m_count) || deletedAt(record))
-            continue;
-        writeAt(recordOffset(record), &flag, 1);
-        m_records[qint64(record) * m_recordLength] = kDeleted;
+    std::exception_ptr failure;
+    try {
+        for (quint32 record : records) {
+            if (record >= quint32(m_count) || deletedAt(record))
+                continue;
+            writeAt(recordOffset(record), &flag, 1);
+            m_records[qint64(record) * m_recordLength] = kDeleted;
+        }
+    } catch (...) {
+        // The rows marked so far are marked on disk as well; the order must show that.
+        failure = std::current_exception();
     }
     m_indexDirty = m_tag.has_value();
     rebuildOrder(std::nullopt);
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void Table::pack()
 {
     requireWritable();
-    QByteArray live;
-    live.reserve(m_records.size());
+    QByteArray bytes = m_header;
+    bytes.reserve(m_header.size() + m_records.size() + 1);
     qint64 kept = 0;
     for (quint32 record = 0; record < quint32(m_count); ++record) {
         if (!deletedAt(record)) {
-            live.append(recordData(record), m_recordLength);
+            bytes.append(recordData(record), m_recordLength);
             ++kept;
         }
     }
-    QByteArray header = m_header;
-    const QDate date = today();
-    header[1] = char(date.year() - 1900);
-    header[2] = char(date.month());
-    header[3] = char(date.day());
-    put32(header.data() + 4, quint32(kept));
-    header[28] = m_indexFlag ? 1 : 0;
+    putDate(bytes.data() + 1, today());
+    put32(bytes.data() + 4, quint32(kept));
+    bytes[28] = m_indexFlag ? 1 : 0;
+    bytes.append(kEndOfFile);
 
     // The new file is written beside the old one and takes its place in one step, so a
     // failure leaves the old file as it was.
     const QString temporary = m_path + QStringLiteral(".pack~");
     QString error;
-    {
-        auto file = m_storage.open(temporary, OpenMode::Create, error);
-        if (!file)
-            fail(error);
-        const char end = kEndOfFile;
-        const bool written = file->write(0, header.constData(), header.size()) &&
-                             file->write(header.size(), live.constData(), live.size()) &&
-                             file->write(header.size() + live.size(), &end, 1) && file->flush();
-        if (!written) {
-            const QString why = file->errorString();
-            file.reset();
-            m_storage.remove(temporary);
-            fail(why);
-        }
-    }
+    if (!m_storage.writeNew(temporary, bytes, error))
+        fail(error);
     m_file.reset();
     const bool replaced = m_storage.replace(temporary, m_path, error);
     if (!replaced)
         m_storage.remove(temporary);
     QString reopenError;
     m_file = m_storage.open(m_path, OpenMode::ReadWrite, reopenError);
-    if (!m_file || !m_file->lock()) {
+    if (m_file && !m_file->lock())
+        reopenError = m_file->errorString();
+    if (!m_file || !reopenError.isEmpty()) {
         m_file.reset();
         resetState();
         throw Error(
@@ -749,8 +757,8 @@ void Table::pack()
     }
     if (!replaced)
         fail(error);
-    m_header = header;
-    m_records = live;
+    m_header = bytes.left(m_headerLength);
+    m_records = bytes.mid(m_headerLength, kept * m_recordLength);
     m_count = kept;
     if (m_tag)
         sortTag(*m_tag);
@@ -849,11 +857,8 @@ void Table::writeIndex()
         QFileInfo(m_path).completeBaseName(), *info, current.entries,
         [this, &current](quint32 record, char* out) { keyBytes(current, record, out); }, today());
     QString error;
-    auto file = m_storage.open(indexPath(), OpenMode::Create, error);
-    if (!file)
+    if (!m_storage.commit(indexPath(), bytes, error))
         fail(error);
-    if (!file->write(0, bytes.constData(), bytes.size()) || !file->flush())
-        fail(file->errorString());
     m_indexDirty = false;
 }
 

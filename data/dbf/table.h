@@ -151,6 +151,7 @@ private:
     void writeHeader(bool withDate);
     void fail(const QString& what) const;
     void writeAt(qint64 offset, const char* data, qint64 length);
+    void appendRecord(quint32 record);
     qint64 recordOffset(quint32 record) const;
 
     bool keyLess(quint32 a, quint32 b, const Tag& tag) const;

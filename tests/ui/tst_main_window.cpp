@@ -340,6 +340,28 @@ private slots:
                     .startsWith(QStringLiteral("object TUniDataStorage")));
     }
 
+    // Stored widths far beyond any screen (a hand-edited or foreign value) are taken as the
+    // widest allowed, and fitting the columns to the window still gives sane widths.
+    void hugeStoredWidths()
+    {
+        const QString file = path(QStringLiteral("huge.db"));
+        makeFile(file, {{1, "1", "1"}});
+        QString items;
+        for (const char* field : {"N", "T_1", "T_2", "COMMENT", "ST"})
+            items += QStringLiteral("    item\r\n      FieldName = '%1'\r\n      Width = "
+                                    "2147483647\r\n    end\r\n")
+                         .arg(QLatin1String(field));
+        items.chop(QStringLiteral("\r\n    end\r\n").size());
+        form->settings()->setValue(QStringLiteral("Table_1"),
+                                   QStringLiteral("object TUniDataStorage\r\n  Data = <\r\n") +
+                                       items + QStringLiteral("\r\n    end>\r\nend\r\n"));
+        openFile(file);
+        TDBGridPro* grid = form->DBGridPro1;
+        for (const TgpColumn& column : grid->Columns())
+            QVERIFY2(column.Width >= 2 && column.Width <= kMaxColumnWidth,
+                     qPrintable(QString::number(column.Width)));
+    }
+
     void statistics()
     {
         const QString file = path(QStringLiteral("stats.db"));

@@ -1,6 +1,6 @@
 #include "tools/cli/cli_exchange.h"
 
-#include <QTimer>
+#include "tools/cli/signal_catcher.h"
 
 #include <cstdio>
 
@@ -15,8 +15,11 @@ void say(const QString& text)
 
 } // namespace
 
-CliExchange::CliExchange(const QStringList& ports) : PortLink(this)
+CliExchange::CliExchange(const QStringList& ports, int silenceSeconds)
+    : PortLink(this), m_silenceSeconds(silenceSeconds)
 {
+    m_watch.setInterval(1000);
+    connect(&m_watch, &QTimer::timeout, this, [this] { watchSilence(); });
     if (!ports.isEmpty()) {
         CommPortDriver1->Resolver = [ports](const QString& name) {
             if (name == Exchange::com2() && ports.size() > 1)
@@ -29,13 +32,43 @@ CliExchange::CliExchange(const QStringList& ports) : PortLink(this)
 int CliExchange::run()
 {
     m_failure.clear();
+    m_silentFor = 0;
+    m_lastCount = -1;
     QTimer::singleShot(0, this, [this] { exchange().show(); });
+    m_watch.start();
+    SignalCatcher catcher(this, [this] { stop(QStringLiteral("прием прерван по сигналу")); });
     const int result = m_loop.exec();
+    m_watch.stop();
     exchange().closed();
     closePort();
     if (m_progressShown)
         std::fprintf(stderr, "\n");
     return result;
+}
+
+void CliExchange::watchSilence()
+{
+    // The identity check has its own time-outs; this watches the archive itself.
+    if (!exchange().active() || exchange().lastRequest() != 'N')
+        return;
+    const qint64 count = exchange().receivedCount();
+    m_silentFor = count == m_lastCount ? m_silentFor + 1 : 0;
+    m_lastCount = count;
+    if (m_silentFor >= m_silenceSeconds)
+        stop(QStringLiteral("прибор не передает данные уже %1 с, прием прерван")
+                 .arg(m_silenceSeconds));
+}
+
+void CliExchange::stop(const QString& why)
+{
+    if (!exchange().active())
+        return;
+    if (m_progressShown) {
+        std::fprintf(stderr, "\n");
+        m_progressShown = false;
+    }
+    m_failure = why;
+    exchange().cancel();
 }
 
 void CliExchange::setStatus(const QString& text)

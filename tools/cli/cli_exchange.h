@@ -4,6 +4,7 @@
 
 #include <QEventLoop>
 #include <QStringList>
+#include <QTimer>
 
 namespace t7::cli {
 
@@ -12,8 +13,9 @@ class CliExchange : public QObject, public PortLink
 {
 public:
     // ports: the first serves COM1, a second one COM2; one alone serves both; none means
-    // the settings and the serial devices found.
-    explicit CliExchange(const QStringList& ports);
+    // the settings and the serial devices found. Once the archive is requested, a silence of
+    // more than `silenceSeconds` ends the exchange.
+    explicit CliExchange(const QStringList& ports, int silenceSeconds = 30);
 
     // Runs one exchange; returns 1 when the archive is in the device image.
     int run();
@@ -34,7 +36,14 @@ protected:
     void portOpenFailed(const QString& reason) override;
 
 private:
+    void watchSilence();
+    void stop(const QString& why);
+
     QEventLoop m_loop;
+    QTimer m_watch;
+    int m_silenceSeconds;
+    int m_silentFor = 0;
+    qint64 m_lastCount = -1;
     int m_lastProgress = -1;
     bool m_progressShown = false;
     QString m_failure;

@@ -2,6 +2,7 @@
 
 #include "tools/cli/cli_exchange.h"
 
+#include "common/disk_file.h"
 #include "common/error.h"
 #include "data/dbf/table.h"
 #include "data/file_commands.h"
@@ -11,6 +12,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <functional>
@@ -59,10 +61,32 @@ bool parseCommand(QCommandLineParser& parser, const QStringList& arguments,
     return true;
 }
 
-// Runs the exchange; on success the archive is in the device image.
-bool receiveArchive(const QStringList& ports, qint64& length)
+const QCommandLineOption& timeoutOption()
 {
-    t7::cli::CliExchange exchange(ports);
+    static const QCommandLineOption option(
+        QStringLiteral("timeout"),
+        QStringLiteral("Longest silence of the instrument during the transfer, in seconds "
+                       "(default 30)."),
+        QStringLiteral("SECONDS"), QStringLiteral("30"));
+    return option;
+}
+
+// The --timeout value; false (and has printed why) when it is no whole number of seconds.
+bool silenceSeconds(const QCommandLineParser& parser, int& seconds)
+{
+    bool ok = false;
+    seconds = parser.value(timeoutOption()).toInt(&ok);
+    if (ok && seconds > 0)
+        return true;
+    fail(QStringLiteral("--timeout takes a whole number of seconds, not '%1'")
+             .arg(parser.value(timeoutOption())));
+    return false;
+}
+
+// Runs the exchange; on success the archive is in the device image.
+bool receiveArchive(const QStringList& ports, int timeout, qint64& length)
+{
+    t7::cli::CliExchange exchange(ports, timeout);
     if (exchange.run() != 1) {
         fail(exchange.failure().isEmpty() ? QStringLiteral("прием прерван") : exchange.failure());
         return false;
@@ -75,13 +99,16 @@ int dumpCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.addOption(portOption());
+    parser.addOption(timeoutOption());
+    int timeout = 0;
     if (!parseCommand(parser, arguments,
                       QStringLiteral("Receives the instrument's archive and writes the decoded "
                                      "bytes to OUT.bin."),
-                      QStringLiteral("dump [--port PATH]... OUT.bin"), 1))
+                      QStringLiteral("dump [--port PATH]... [--timeout SECONDS] OUT.bin"), 1) ||
+        !silenceSeconds(parser, timeout))
         return 2;
     qint64 length = 0;
-    if (!receiveArchive(parser.values(portOption()), length))
+    if (!receiveArchive(parser.values(portOption()), timeout, length))
         return 1;
     try {
         t7::WriteDumpFile(parser.positionalArguments().at(0), t7::theDeviceImage(), length);
@@ -181,16 +208,22 @@ int receiveCommand(const QStringList& arguments)
     QCommandLineParser parser;
     parser.addOption(portOption());
     parser.addOption(appendOption());
+    parser.addOption(timeoutOption());
+    int timeout = 0;
     if (!parseCommand(parser, arguments,
                       QStringLiteral("Receives the instrument's archive into a new data file, or "
                                      "with --append extends an existing one."),
-                      QStringLiteral("receive [--port PATH]... [--append] FILE.db"), 1))
+                      QStringLiteral("receive [--port PATH]... [--timeout SECONDS] [--append] "
+                                     "FILE.db"),
+                      1) ||
+        !silenceSeconds(parser, timeout))
         return 2;
     const QStringList ports = parser.values(portOption());
-    return fillDataFile(parser.positionalArguments().at(0), parser.isSet(appendOption()), [&ports] {
-        qint64 length = 0;
-        return receiveArchive(ports, length) ? 1 : 2;
-    });
+    return fillDataFile(parser.positionalArguments().at(0), parser.isSet(appendOption()),
+                        [&ports, timeout] {
+                            qint64 length = 0;
+                            return receiveArchive(ports, timeout, length) ? 1 : 2;
+                        });
 }
 
 int convertCommand(const QStringList& arguments)
@@ -203,6 +236,8 @@ int convertCommand(const QStringList& arguments)
                       QStringLiteral("convert [--append] IMAGE.bin FILE.db"), 2))
         return 2;
     QFile file(parser.positionalArguments().at(0));
+    if (QFileInfo::exists(file.fileName()) && !QFileInfo(file.fileName()).isFile())
+        return fail(QStringLiteral("%1 — не обычный файл").arg(file.fileName()));
     if (!file.open(QIODevice::ReadOnly))
         return fail(
             QStringLiteral("Не удалось открыть %1: %2").arg(file.fileName(), file.errorString()));
@@ -291,8 +326,9 @@ void usage()
     out(QStringLiteral(
         "usage: teskar7-cli COMMAND [options]\n\n"
         "Commands:\n"
-        "  dump [--port PATH]... OUT.bin            receive the archive into a dump file\n"
-        "  receive [--port PATH]... [--append] FILE.db\n"
+        "  dump [--port PATH]... [--timeout SECONDS] OUT.bin\n"
+        "                                           receive the archive into a dump file\n"
+        "  receive [--port PATH]... [--timeout SECONDS] [--append] FILE.db\n"
         "                                           receive the archive into a data file\n"
         "  convert [--append] IMAGE.bin FILE.db     convert a saved archive image\n"
         "  list FILE.db [--csv]                     list the rows of a data file\n\n"
@@ -304,6 +340,7 @@ void usage()
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    t7::ignoreFileSizeSignal();
     QCoreApplication::setApplicationName(QStringLiteral("teskar7-cli"));
     QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() < 2 || arguments.at(1) == QLatin1String("--help") ||
