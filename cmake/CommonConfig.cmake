@@ -26,3 +26,7 @@ if(TESKAR7_SANITIZE)
         -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     target_link_options(teskar7_options INTERFACE -fsanitize=address,undefined)
 endif()
+if(TESKAR7_FUZZ)
+    # Coverage for libFuzzer in every library; the fuzz programs add the fuzzer's main.
+    target_compile_options(teskar7_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()

@@ -67,14 +67,36 @@ void DataFileCommands::Create_DB(const QString& path)
         m_table.close();
         m_view.tableChanged();
     }
-    m_table.setPath(path);
-    createMeasurementFile(path, m_table.today());
-    m_table.open(measurementRequirements());
+    // A file of that name stays as it is until the new one is complete: the new one is
+    // built beside it and takes its name at the end.
+    dbf::Storage& storage = m_table.storage();
+    const bool replacing = storage.exists(path);
+    if (replacing)
+        dbf::Table::ensureNotHeld(path, storage);
+    const QString building = replacing ? path + QStringLiteral(".new~") : path;
+    m_table.setPath(building);
+    createMeasurementFile(building, m_table.today(), storage);
     try {
+        m_table.open(measurementRequirements());
         flash2pvk01(false);
+        if (replacing) {
+            m_table.close();
+            QString error;
+            if (!storage.replace(building, path, error))
+                throw Error(QStringLiteral("Не удалось записать файл %1: %2").arg(path, error));
+            m_table.setPath(path);
+            m_table.open(measurementRequirements());
+        }
     } catch (...) {
-        // A conversion that stopped leaves its rows in the file but no file open.
-        m_table.close();
+        // A conversion that stopped leaves its rows in a new file but no file open; a file
+        // that was to be replaced keeps its old rows. The first failure is the one to tell.
+        try {
+            m_table.close();
+        } catch (const Error&) {
+        }
+        if (replacing)
+            storage.remove(building);
+        m_table.setPath(path);
         m_view.tableChanged();
         throw;
     }

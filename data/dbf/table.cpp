@@ -76,18 +76,23 @@ void Table::create(const QString& path, const std::vector<FieldSpec>& specs, qui
     data[headerLength - 1] = kTerminator;
     data[headerLength] = kEndOfFile;
 
-    QString error;
     // A file that another program holds open is not replaced under its feet.
-    if (storage.exists(path)) {
-        auto held = storage.open(path, OpenMode::ReadWrite, error);
-        if (!held)
-            throw Error(QStringLiteral("Не удалось создать файл %1: %2").arg(path, error));
-        if (!held->lock())
-            throw Error(QStringLiteral("%1 уже открыт другой программой").arg(fileName(path)));
-    }
+    if (storage.exists(path))
+        ensureNotHeld(path, storage);
     // The old file keeps its place until the new one is whole on disk.
+    QString error;
     if (!storage.commit(path, bytes, error))
         throw Error(QStringLiteral("Не удалось записать файл %1: %2").arg(path, error));
+}
+
+void Table::ensureNotHeld(const QString& path, Storage& storage)
+{
+    QString error;
+    auto held = storage.open(path, OpenMode::ReadWrite, error);
+    if (!held)
+        throw Error(QStringLiteral("Не удалось создать файл %1: %2").arg(path, error));
+    if (!held->lock())
+        throw Error(QStringLiteral("%1 уже открыт другой программой").arg(fileName(path)));
 }
 
 void Table::readHeader(QByteArray& header, qint64 fileSize)

@@ -57,6 +57,10 @@ public:
 
     static void create(const QString& path, const std::vector<FieldSpec>& fields, quint8 languageId,
                        QDate today, Storage& storage = defaultStorage());
+    // Throws when another program (or another open table) holds the file at `path`.
+    static void ensureNotHeld(const QString& path, Storage& storage = defaultStorage());
+
+    Storage& storage() const { return m_storage; }
 
     void setPath(const QString& path) { m_path = path; }
     QString path() const { return m_path; }

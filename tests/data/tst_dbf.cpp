@@ -11,6 +11,11 @@
 
 #include <cerrno>
 
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/file.h>
+#endif
+
 using namespace t7;
 using dbf::get32;
 using dbf::Table;
@@ -252,6 +257,51 @@ private slots:
         second.open(measurementRequirements());
         second.close();
         createMeasurementFile(file, kToday);
+    }
+
+    // Other programs lock a whole file (flock) or a record range (fcntl); either kind held
+    // elsewhere keeps the table from opening, and neither stays after the table is closed.
+    void lockedByAnotherProgram_data()
+    {
+        QTest::addColumn<bool>("recordLock");
+        QTest::newRow("flock") << false;
+        QTest::newRow("fcntl") << true;
+    }
+    void lockedByAnotherProgram()
+    {
+#ifdef Q_OS_UNIX
+        QFETCH(bool, recordLock);
+        const QString file = freshFile(QStringLiteral("foreign-lock.db"));
+        QFile other(file);
+        QVERIFY(other.open(QIODevice::ReadWrite));
+        struct flock range{};
+        range.l_type = F_WRLCK;
+        range.l_whence = SEEK_SET;
+        range.l_start = 0;
+        range.l_len = 32; // the header alone is enough to keep us out
+        QCOMPARE(recordLock ? ::fcntl(other.handle(), F_SETLK, &range)
+                            : ::flock(other.handle(), LOCK_EX | LOCK_NB),
+                 0);
+        Table table;
+        table.setPath(file);
+        try {
+            table.open(measurementRequirements());
+            QFAIL("a file another program has locked must not open");
+        } catch (const Error& e) {
+            QVERIFY(e.text().contains(QStringLiteral("другой программой")));
+        }
+        other.close();
+        table.open(measurementRequirements());
+        QVERIFY(table.isOpen());
+        // Now ours is held both ways against the other program.
+        QVERIFY(other.open(QIODevice::ReadWrite));
+        QCOMPARE(::flock(other.handle(), LOCK_EX | LOCK_NB), -1);
+        range.l_type = F_RDLCK;
+        QCOMPARE(::fcntl(other.handle(), F_GETLK, &range), 0);
+        QCOMPARE(range.l_type, short(F_WRLCK));
+#else
+        QSKIP("file locks of other programs are Unix locks");
+#endif
     }
 
     void readOnlyFile()

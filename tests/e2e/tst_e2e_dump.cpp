@@ -127,6 +127,46 @@ private slots:
                  -1);
     }
 
+    // An instrument that stops in the middle of the archive: --timeout ends the wait with
+    // a message, and so does a SIGTERM sent by the operator or a lab script.
+    void silenceEndsTheTransfer()
+    {
+        Sim sim;
+        startSim(sim, {QStringLiteral("--fault"), QStringLiteral("cut")});
+        const QString out = dir.filePath(QStringLiteral("silent.bin"));
+        QByteArray errors;
+        QCOMPARE(runCli({QStringLiteral("dump"), QStringLiteral("--timeout"), QStringLiteral("1"),
+                         QStringLiteral("--port"), sim.path, out},
+                        &errors, 15000),
+                 1);
+        QVERIFY2(QString::fromUtf8(errors).contains(QStringLiteral("не передает данные уже 1 с")),
+                 errors.constData());
+        QVERIFY(!QFile::exists(out));
+        QCOMPARE(
+            runCli({QStringLiteral("dump"), QStringLiteral("--timeout"), QStringLiteral("0"), out}),
+            2);
+    }
+
+    void signalStopsTheTransfer()
+    {
+        Sim sim;
+        startSim(sim, {QStringLiteral("--fault"), QStringLiteral("cut")});
+        const QString out = dir.filePath(QStringLiteral("term.bin"));
+        QProcess cli;
+        cli.start(t7::test::builtProgram(QStringLiteral("teskar7-cli")),
+                  {QStringLiteral("dump"), QStringLiteral("--port"), sim.path, out});
+        QByteArray errors;
+        QTRY_VERIFY_WITH_TIMEOUT((errors += cli.readAllStandardError()).contains("Прием:"), 10000);
+        cli.terminate();
+        QVERIFY(cli.waitForFinished(5000));
+        errors += cli.readAllStandardError();
+        QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(cli.exitCode(), 1);
+        QVERIFY2(QString::fromUtf8(errors).contains(QStringLiteral("прием прерван по сигналу")),
+                 errors.constData());
+        QVERIFY(!QFile::exists(out));
+    }
+
     void missingPort()
     {
         QByteArray errors;
