@@ -1,9 +1,11 @@
 # One interface target that every project target links: warnings, strict Qt defines and,
 # on request, the sanitizers.
 add_library(teskar7_options INTERFACE)
+# Targets with the property TESKAR7_PLAIN_LITERALS (the tests) may use plain literals.
+set(strict_strings "$<NOT:$<BOOL:$<TARGET_PROPERTY:TESKAR7_PLAIN_LITERALS>>>")
 target_compile_definitions(teskar7_options INTERFACE
-    QT_NO_CAST_FROM_ASCII
-    QT_NO_CAST_TO_ASCII
+    $<${strict_strings}:QT_NO_CAST_FROM_ASCII>
+    $<${strict_strings}:QT_NO_CAST_TO_ASCII>
     QT_NO_CAST_FROM_BYTEARRAY
     QT_NO_URL_CAST_FROM_STRING
     QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
@@ -16,7 +18,8 @@ if(MSVC)
         target_compile_options(teskar7_options INTERFACE /WX)
     endif()
 else()
-    target_compile_options(teskar7_options INTERFACE -Wall -Wextra -Wpedantic)
+    target_compile_options(teskar7_options INTERFACE -Wall -Wextra -Wpedantic -Wnon-virtual-dtor
+        -Woverloaded-virtual)
     if(TESKAR7_WERROR)
         target_compile_options(teskar7_options INTERFACE -Werror)
     endif()

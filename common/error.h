@@ -20,6 +20,12 @@ private:
     QByteArray m_utf8;
 };
 
+// The caption of the messages in which a command reports a failure it foresees.
+inline QString errorCaption()
+{
+    return QStringLiteral("Ошибка");
+}
+
 // The text of the general error box: a full stop is added when the last character sorts
 // after the full stop, so "...!" or "...)" stay as they are.
 QString generalErrorText(const QString& text);

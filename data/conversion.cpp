@@ -1,9 +1,9 @@
 #include "data/conversion.h"
 
 #include "common/error.h"
+#include "data/number_text.h"
 
 #include <QDateTime>
-#include <QLocale>
 
 #include <cstdlib>
 
@@ -75,9 +75,7 @@ QString scaledText(quint16 value, int divisor)
 {
     if (readsAsZero(value))
         return zeroText();
-    QString text = QString::number(double(value) / divisor, 'g', 15);
-    text.replace(QLatin1Char('.'), QLocale().decimalPoint());
-    return text;
+    return formatGeneral(double(value) / divisor);
 }
 
 QString timeText(quint8 hours, quint8 minutes, quint8 seconds)

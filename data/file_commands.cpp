@@ -22,11 +22,6 @@ FileDialogSpec dataFileDialog(const QString& filter, const QString& folder, bool
     return spec;
 }
 
-QString errorCaption()
-{
-    return QStringLiteral("Ошибка");
-}
-
 } // namespace
 
 QString fileCaption(const QString& path)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/error.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -31,15 +33,10 @@ ReceiveBuffer& theReceiveBuffer();
 DeviceImage& theDeviceImage();
 
 // Thrown when the characters of a reply do not decode.
-class DecodeError : public std::exception
+class DecodeError : public Error
 {
 public:
-    explicit DecodeError(QString text) : m_text(std::move(text)) {}
-    const QString& text() const noexcept { return m_text; }
-    const char* what() const noexcept override { return "decode error"; }
-
-private:
-    QString m_text;
+    using Error::Error;
 };
 
 // Two characters (low nibble first) into a byte.

@@ -7,15 +7,6 @@
 
 namespace t7 {
 
-namespace {
-
-QString errorCaption()
-{
-    return QStringLiteral("Ошибка");
-}
-
-} // namespace
-
 Exchange::Exchange(ExchangeHost& host, ReceiveBuffer& buffer, DeviceImage& image)
     : m_host(host), m_buffer(buffer), m_image(image)
 {}

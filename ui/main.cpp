@@ -651,7 +651,7 @@ void TForm1::Renumber()
             m_prompts.message(QStringLiteral("В таблице %1 строк: номер строки не может быть "
                                              "больше 9999. Строки не перенумерованы.")
                                   .arg(shown.size()),
-                              QStringLiteral("Ошибка"), Icon::Error);
+                              errorCaption(), Icon::Error);
             return;
         }
         // The numbers follow the order shown when the command started.

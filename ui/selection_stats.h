@@ -1,11 +1,9 @@
 #pragma once
 
-#include <QByteArrayView>
-#include <QChar>
-#include <QLocale>
-#include <QString>
-
 #include "common/error.h"
+#include "data/number_text.h"
+
+#include <QString>
 
 #include <cstddef>
 #include <vector>
@@ -28,38 +26,8 @@ struct FigurePair
     Figures t2;
 };
 
-// A number in the general format: up to 15 significant digits, the user's decimal
-// separator, no trailing zeros.
-QString formatFigure(double value);
 // "lowest/average/highest".
 QString footerText(const Figures& figures);
-// Rounds an average to one decimal as the instrument's software always has: divided by the
-// double nearest to 0.1 in extended precision, plus one half, truncated, times 0.1. So
-// 12.25 gives 12.2 and 0.75 gives 0.7.
-double roundAverage(double average);
-
-// Reads texts as numbers by the rules of the user's locale at the time it was made.
-class NumberReader
-{
-public:
-    NumberReader();
-    // Throws t7::Error when the text is not a number.
-    double read(const QString& text) const;
-    // The same for a stored single-byte text; plain digits are read without decoding.
-    template <typename Decode> double readStored(QByteArrayView bytes, const Decode& decode) const
-    {
-        double value = 0;
-        if (readPlain(bytes, value))
-            return value;
-        return read(decode(bytes));
-    }
-
-private:
-    bool readPlain(QByteArrayView bytes, double& value) const;
-    QLocale m_locale;
-    char m_point = '.';
-};
-
 // Figures of n values (n ≥ 1), value(i) giving the i-th.
 template <typename Value> Figures figuresOf(size_t n, const Value& value)
 {

@@ -473,11 +473,20 @@ qsizetype trimmedLength(const char* data, qsizetype width)
 
 QString Table::textOf(quint32 record, int field) const
 {
-    QByteArrayView raw = rawOf(record, field);
-    if (m_fields[size_t(field)].type == 'N') // numbers stand right-aligned
-        while (!raw.isEmpty() && raw.front() == ' ')
-            raw = raw.sliced(1);
-    return m_codePage->decode(raw.data(), trimmedLength(raw.data(), raw.size()));
+    return textIn(recordData(record), field);
+}
+
+QString Table::textIn(const char* record, int field) const
+{
+    const Field& f = m_fields[size_t(field)];
+    const char* data = record + f.offset;
+    qsizetype width = f.width;
+    if (f.type == 'N') // numbers stand right-aligned
+        while (width > 0 && *data == ' ') {
+            ++data;
+            --width;
+        }
+    return m_codePage->decode(data, trimmedLength(data, width));
 }
 
 QString Table::decode(QByteArrayView bytes) const
@@ -510,16 +519,7 @@ std::optional<int> Table::integerOf(quint32 record, int field) const
 
 QString Table::text(QStringView name) const
 {
-    const int index = requireField(name);
-    const Field& f = m_fields[size_t(index)];
-    const char* data = currentData() + f.offset;
-    qsizetype width = f.width;
-    if (f.type == 'N') // numbers stand right-aligned
-        while (width > 0 && *data == ' ') {
-            ++data;
-            --width;
-        }
-    return m_codePage->decode(data, trimmedLength(data, width));
+    return textIn(currentData(), requireField(name));
 }
 
 std::optional<int> Table::integer(QStringView name) const
@@ -917,7 +917,9 @@ void Table::dropTag(const QString& name)
 
 void Table::releaseTag(const QString&)
 {
-    // Only production index tags exist here; they stay with the table.
+    // Releasing closes an index kept in a file of its own. The one tag here lives in the
+    // production index, which belongs to the table and closes with it, so there is nothing
+    // to release.
 }
 
 void Table::rebuildTags()

@@ -145,6 +145,7 @@ private:
     };
 
     const char* recordData(quint32 record) const;
+    QString textIn(const char* record, int field) const;
     const char* currentData() const;
     int requireField(QStringView name) const;
     void requireBrowse() const;

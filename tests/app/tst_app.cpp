@@ -40,7 +40,7 @@ private slots:
     {
         const QString program = test::builtProgram(QStringLiteral("teskar7"));
         QVERIFY(QFile::exists(program));
-        QCOMPARE(fileVersionOf(program), QStringLiteral("1.0.0.10"));
+        QCOMPARE(fileVersionOf(program), QStringLiteral(TESKAR7_VERSION));
         // A program file built without version information.
         QCOMPARE(fileVersionOf(test::builtProgram(QStringLiteral("teskar7-sim"))),
                  QStringLiteral("0.0.0.0"));
@@ -55,7 +55,7 @@ private slots:
         for (int shown = 0; shown < 2; ++shown) {
             QTimer::singleShot(0, &about, [&about] { about.Button1->click(); });
             QCOMPARE(about.exec(), int(QDialog::Accepted));
-            QCOMPARE(about.StaticText3->text(), QStringLiteral("Версия 1.0.0.10"));
+            QCOMPARE(about.StaticText3->text(), QStringLiteral("Версия " TESKAR7_VERSION));
         }
         about.programPath = test::builtProgram(QStringLiteral("teskar7-sim"));
         QTimer::singleShot(0, &about, [&about] { about.Button1->click(); });

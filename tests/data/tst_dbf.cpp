@@ -274,7 +274,8 @@ private slots:
         const QString file = freshFile(QStringLiteral("foreign-lock.db"));
         QFile other(file);
         QVERIFY(other.open(QIODevice::ReadWrite));
-        struct flock range{};
+        struct flock range
+        {};
         range.l_type = F_WRLCK;
         range.l_whence = SEEK_SET;
         range.l_start = 0;

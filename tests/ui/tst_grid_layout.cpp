@@ -107,23 +107,6 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(Error, readLayoutText(text));
     }
 
-    void averages_data()
-    {
-        QTest::addColumn<double>("average");
-        QTest::addColumn<double>("rounded");
-        QTest::newRow("12.25") << 12.25 << 12.2;
-        QTest::newRow("0.75") << 0.75 << 0.7;
-        QTest::newRow("107.5") << 107.5 << 107.5;
-        QTest::newRow("3.36") << 3.36 << 3.4;
-        QTest::newRow("100") << 100.0 << 100.0;
-    }
-    void averages()
-    {
-        QFETCH(double, average);
-        QFETCH(double, rounded);
-        QCOMPARE(roundAverage(average), rounded);
-    }
-
     void footers()
     {
         const NumberReader reader;
@@ -132,19 +115,6 @@ private slots:
         const Figures figures = figuresOf(values.size(), [&](size_t i) { return values[i]; });
         QCOMPARE(footerText(figures), QStringLiteral("95/107,5/120"));
         QCOMPARE(footerText(Figures{}), QStringLiteral("0/0/0"));
-        QCOMPARE(reader.readStored("0,0   ", [](QByteArrayView) { return QString(); }), 0.0);
-        QCOMPARE(reader.readStored("1,5", [](QByteArrayView v) { return QString::fromLatin1(v); }),
-                 1.5);
-        try {
-            reader.read(QStringLiteral("abc"));
-            QFAIL("not a number");
-        } catch (const Error& e) {
-            QCOMPARE(e.text(), QStringLiteral("'abc' is not a valid floating point value"));
-        }
-        QLocale::setDefault(QLocale::c());
-        const NumberReader point;
-        QVERIFY_THROWS_EXCEPTION(Error, point.read(QStringLiteral("0,0")));
-        QCOMPARE(formatFigure(107.5), QStringLiteral("107.5"));
     }
 };
 
