@@ -104,11 +104,8 @@ void DataFileCommands::Create_DB(const QString& path)
     }
     TableOpen = true;
     m_view.tableChanged();
-    m_view.setFileOpenLook();
     m_view.find_mma();
-    m_view.enable_button();
-    m_view.tab_vis_en();
-    m_view.Load_Layout(layoutValueName());
+    m_view.showFileOpen(layoutValueName());
     TableModified = false;
 }
 
@@ -142,10 +139,7 @@ bool DataFileCommands::Open_DB(const QString& path)
     m_view.tableChanged();
     m_view.find_mma();
     m_table.first();
-    m_view.setFileOpenLook();
-    m_view.enable_button();
-    m_view.tab_vis_en();
-    m_view.Load_Layout(layoutValueName());
+    m_view.showFileOpen(layoutValueName());
     m_view.setCaption(fileCaption(path));
     TableModified = false;
     return true;
@@ -189,10 +183,7 @@ void DataFileCommands::Save_DB()
         TableOpen = false;
         TableModified = false;
         m_view.tableChanged();
-        m_view.disable_button();
-        m_view.tab_vis_dis();
-        m_view.setCaption(ProductTitle());
-        m_view.setNoFileLook();
+        m_view.showNoFile();
         throw;
     }
     m_view.tableChanged();
@@ -216,13 +207,10 @@ void DataFileCommands::Close_DB()
     if (m_table.isOpen()) {
         const QString index = m_table.indexPath();
         m_table.close();
-        QFile::remove(index);
+        m_table.storage().remove(index);
     }
     m_view.tableChanged();
-    m_view.disable_button();
-    m_view.tab_vis_dis();
-    m_view.setCaption(ProductTitle());
-    m_view.setNoFileLook();
+    m_view.showNoFile();
 }
 
 void DataFileCommands::reset_sort(const QString& tag)
@@ -230,15 +218,20 @@ void DataFileCommands::reset_sort(const QString& tag)
     m_view.clearSortMarks();
     if (!m_table.isOpen())
         return;
+    dropSortTag(tag);
+    m_view.tableChanged();
+}
+
+void DataFileCommands::dropSortTag(const QString& tag)
+{
     try {
         m_table.selectTag(QString());
         m_table.dropTag(tag);
         m_table.releaseTag(tag);
         m_table.refresh();
-    } catch (const std::exception&) {
+    } catch (const Error&) {
         // Usually there was no sort to remove.
     }
-    m_view.tableChanged();
 }
 
 } // namespace t7

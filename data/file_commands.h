@@ -17,16 +17,17 @@ public:
     virtual Prompts& prompts() = 0;
     // Shows the receive window modally; its result (1: an archive is in the device image).
     virtual int showReceiveWindow() = 0;
-    virtual void enable_button() = 0;
-    virtual void disable_button() = 0;
+    // The look with a file open: the window's colour, the file commands enabled, the grid
+    // shown at its first row with the stored column layout.
+    virtual void showFileOpen(const QString& layoutValueName) = 0;
+    // The look without a file: the file commands disabled, the grid hidden, the product
+    // title as caption, the window's colour.
+    virtual void showNoFile() = 0;
+    // Shows the grid again at its first row.
     virtual void tab_vis_en() = 0;
-    virtual void tab_vis_dis() = 0;
-    virtual void setFileOpenLook() = 0;
-    virtual void setNoFileLook() = 0;
     // Sets the application title and the window caption to the same text.
     virtual void setCaption(const QString& title) = 0;
     virtual void find_mma() = 0;
-    virtual void Load_Layout(const QString& valueName) = 0;
     virtual void Save_Layout(const QString& valueName) = 0;
     // Posts the row being edited in the grid.
     virtual void commitGridEdit() = 0;
@@ -67,6 +68,8 @@ public:
     void Save_DB();
     void Close_DB();
     void reset_sort(const QString& tag);
+    // Drops the sort tag and shows the rows in file order; a table without one stays as it is.
+    void dropSortTag(const QString& tag);
     int flash2pvk01(bool append);
 
     static QString layoutValueName() { return QStringLiteral("Table_1"); }

@@ -29,6 +29,54 @@ const std::vector<dbf::FieldRequirement>& measurementRequirements()
     return requirements;
 }
 
+const std::vector<GridColumnSpec>& measurementGridColumns()
+{
+    static const std::vector<GridColumnSpec> columns = [] {
+        struct Def
+        {
+            const char* field;
+            const char16_t* caption;
+            int width;
+            int layoutIndex;
+            bool readOnly;
+            bool visible;
+        };
+        static const Def defs[] = {
+            {"N", u"N", 23, 0, true, true},
+            {"DATE", u"Дата", 45, 0, true, true},
+            {"TIME", u"Время", 53, 1, true, true},
+            {"MODE", u"Режим", 86, 2, true, false},
+            {"ST", u"Ускорение копра А1, м/с.кв.", 95, 0, false, true},
+            {"T_1", u"Ускорение индентора А2, м/с.кв.", 51, 0, true, true},
+            {"T_2", u"Длительность удара dt, мкс.", 50, 0, true, true},
+            {"P_1", u"Сила Fo, Н.", 56, 0, false, true},
+            {"P_2", u"Масса наконечника mн, г.", 48, 0, false, true},
+            {"T_3", u"Масса индентора m1, г.", 73, 0, false, true},
+            {"F", u"Масса идентора m2, г", 63, 0, false, true},
+            {"D", u"Интервал регистрации измерений P,H.", 56, 0, false, false},
+            {"A", u"Модуль упругости Eк, МПа", 42, 0, false, false},
+            {"COMMENT", u"Примечание", 122, 0, false, true},
+        };
+        std::vector<GridColumnSpec> list;
+        for (const Def& def : defs) {
+            GridColumnSpec column;
+            column.field = QLatin1String(def.field);
+            column.caption = QString::fromUtf16(def.caption);
+            column.width = def.width;
+            column.layoutIndex = def.layoutIndex;
+            column.readOnly = def.readOnly;
+            column.visible = def.visible;
+            column.leftAligned = column.field == QLatin1String("COMMENT");
+            if (column.field == QLatin1String("T_3"))
+                column.displayFormat = QStringLiteral("#.####");
+            column.sortMarked = column.field == QLatin1String("D");
+            list.push_back(column);
+        }
+        return list;
+    }();
+    return columns;
+}
+
 void createMeasurementFile(const QString& path, QDate today, dbf::Storage& storage)
 {
     dbf::Table::create(path, measurementFields(), dbf::kLanguageIdWindows1251, today, storage);

@@ -18,6 +18,23 @@ const std::vector<dbf::FieldRequirement>& measurementRequirements();
 void createMeasurementFile(const QString& path, QDate today,
                            dbf::Storage& storage = dbf::defaultStorage());
 
+// A column of the measurement grid: the field it shows and how.
+struct GridColumnSpec
+{
+    QString field;
+    QString caption;
+    int width = 45; // pixels
+    int layoutIndex = 0;
+    bool readOnly = false;
+    bool visible = true;
+    bool leftAligned = false; // else centred
+    QString displayFormat;
+    bool sortMarked = false; // shows the ascending mark before any sort
+};
+
+// The grid's columns, in their order.
+const std::vector<GridColumnSpec>& measurementGridColumns();
+
 // The name of the one index tag that sorting uses.
 inline QString sortTagName()
 {

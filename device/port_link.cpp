@@ -1,10 +1,13 @@
 #include "device/port_link.h"
 
+#include "common/guard.h"
+
 namespace t7 {
 
-PortLink::PortLink(QObject* owner)
+PortLink::PortLink(QObject* owner, Prompts& prompts)
     : CommPortDriver1(new TCommPortDriver(owner)), Timer1(new QTimer(owner)),
-      Timer2(new QTimer(owner)), m_exchange(*this, theReceiveBuffer(), theDeviceImage())
+      Timer2(new QTimer(owner)), m_exchange(*this, theReceiveBuffer(), theDeviceImage()),
+      m_guardPrompts(prompts)
 {
     CommPortDriver1->setObjectName(QStringLiteral("CommPortDriver1"));
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -27,15 +30,16 @@ PortLink::PortLink(QObject* owner)
     CommPortDriver1->setPollingDelay(50);
     CommPortDriver1->setOutputTimeout(500);
     CommPortDriver1->OnReceiveData = [this](TCommPortDriver*, const char* data, quint32 size) {
-        dispatch([this, data, size] { m_exchange.receive(QByteArrayView(data, size)); });
+        guarded(m_guardPrompts,
+                [this, data, size] { m_exchange.receive(QByteArrayView(data, size)); });
     };
     QObject::connect(Timer1, &QTimer::timeout, owner,
-                     [this] { dispatch([this] { m_exchange.timer1Tick(); }); });
+                     [this] { guarded(m_guardPrompts, [this] { m_exchange.timer1Tick(); }); });
     QObject::connect(Timer2, &QTimer::timeout, owner,
-                     [this] { dispatch([this] { m_exchange.timer2Tick(); }); });
+                     [this] { guarded(m_guardPrompts, [this] { m_exchange.timer2Tick(); }); });
     QObject::connect(CommPortDriver1, &TCommPortDriver::portLost, owner,
                      [this](const QString& reason) {
-                         dispatch([this, reason] { m_exchange.portLost(reason); });
+                         guarded(m_guardPrompts, [this, reason] { m_exchange.portLost(reason); });
                      });
 }
 

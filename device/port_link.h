@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/prompts.h"
 #include "device/comm_port_driver.h"
 #include "device/exchange.h"
 
@@ -14,8 +15,9 @@ namespace t7 {
 class PortLink : public ExchangeHost
 {
 public:
-    // The port object and the timers become children of owner.
-    explicit PortLink(QObject* owner);
+    // The port object and the timers become children of owner. What goes wrong in an event
+    // of the port or the timers goes to `prompts` through the one error guard.
+    PortLink(QObject* owner, Prompts& prompts);
     ~PortLink() override;
 
     TCommPortDriver* CommPortDriver1;
@@ -33,13 +35,12 @@ public:
     void stopTimer2() override;
 
 protected:
-    // Runs an event's work; the window puts its error guard around it.
-    virtual void dispatch(const std::function<void()>& work) { work(); }
     // The last open failed; the reason in words.
     virtual void portOpenFailed(const QString& /*reason*/) {}
 
 private:
     Exchange m_exchange;
+    Prompts& m_guardPrompts;
 };
 
 } // namespace t7

@@ -25,7 +25,7 @@ template <typename W> W* named(W* widget, const char* name)
 TForm2::TForm2(Prompts& prompts, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowMinimizeButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      PortLink(this), m_prompts(prompts)
+      PortLink(this, prompts), m_prompts(prompts)
 {
     setObjectName(QStringLiteral("Form2"));
     setModal(true);
@@ -189,11 +189,6 @@ void TForm2::writeDump(qint64 length)
     if (path.isEmpty())
         return;
     WriteDumpFile(path, theDeviceImage(), length);
-}
-
-void TForm2::dispatch(const std::function<void()>& work)
-{
-    guarded(m_prompts, work);
 }
 
 void TForm2::portOpenFailed(const QString& reason)

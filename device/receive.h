@@ -57,7 +57,6 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void dispatch(const std::function<void()>& work) override;
     void portOpenFailed(const QString& reason) override;
 
 private:

@@ -1,5 +1,7 @@
 #include "ui/grid.h"
 
+#include "common/guard.h"
+
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -17,47 +19,20 @@ namespace {
 const QColor kSilver(0xC0, 0xC0, 0xC0);
 
 // The columns of the measurement grid, in order.
-std::vector<TgpColumn> measurementColumns()
+std::vector<TgpColumn> gridColumns(const std::vector<GridColumnSpec>& specs)
 {
-    struct Def
-    {
-        const char* field;
-        const char16_t* caption;
-        int width;
-        int layoutIndex;
-        bool readOnly;
-        bool visible;
-    };
-    static const Def defs[] = {
-        {"N", u"N", 23, 0, true, true},
-        {"DATE", u"Дата", 45, 0, true, true},
-        {"TIME", u"Время", 53, 1, true, true},
-        {"MODE", u"Режим", 86, 2, true, false},
-        {"ST", u"Ускорение копра А1, м/с.кв.", 95, 0, false, true},
-        {"T_1", u"Ускорение индентора А2, м/с.кв.", 51, 0, true, true},
-        {"T_2", u"Длительность удара dt, мкс.", 50, 0, true, true},
-        {"P_1", u"Сила Fo, Н.", 56, 0, false, true},
-        {"P_2", u"Масса наконечника mн, г.", 48, 0, false, true},
-        {"T_3", u"Масса индентора m1, г.", 73, 0, false, true},
-        {"F", u"Масса идентора m2, г", 63, 0, false, true},
-        {"D", u"Интервал регистрации измерений P,H.", 56, 0, false, false},
-        {"A", u"Модуль упругости Eк, МПа", 42, 0, false, false},
-        {"COMMENT", u"Примечание", 122, 0, false, true},
-    };
     std::vector<TgpColumn> columns;
-    for (const Def& def : defs) {
+    for (const GridColumnSpec& spec : specs) {
         TgpColumn column;
-        column.FieldName = QLatin1String(def.field);
-        column.Caption = QString::fromUtf16(def.caption);
-        column.Width = def.width;
-        column.LayoutIndex = def.layoutIndex;
-        column.ReadOnly = def.readOnly;
-        column.Visible = def.visible;
-        column.Alignment =
-            column.FieldName == QLatin1String("COMMENT") ? talLeftJustify : talCenter;
-        if (column.FieldName == QLatin1String("T_3"))
-            column.DisplayFormat = QStringLiteral("#.####");
-        if (column.FieldName == QLatin1String("D")) {
+        column.FieldName = spec.field;
+        column.Caption = spec.caption;
+        column.Width = spec.width;
+        column.LayoutIndex = spec.layoutIndex;
+        column.ReadOnly = spec.readOnly;
+        column.Visible = spec.visible;
+        column.Alignment = spec.leftAligned ? talLeftJustify : talCenter;
+        column.DisplayFormat = spec.displayFormat;
+        if (spec.sortMarked) {
             column.TitleState = tsSortedUp;
             column.SortOrder = 0;
         }
@@ -177,10 +152,11 @@ void TitleHeader::paintSection(QPainter* painter, const QRect& rect, int logical
     painter->restore();
 }
 
-TDBGridPro::TDBGridPro(QWidget* parent)
-    : QTableView(parent), m_columns(measurementColumns()),
+TDBGridPro::TDBGridPro(const std::vector<GridColumnSpec>& columns, Prompts& prompts,
+                       QWidget* parent)
+    : QTableView(parent), m_columns(gridColumns(columns)),
       m_model(new MeasurementModel(m_columns, this)), m_header(new TitleHeader(m_columns, this)),
-      m_footer(new GridFooter(this))
+      m_footer(new GridFooter(this)), m_prompts(prompts)
 {
     setObjectName(QStringLiteral("DBGridPro1"));
     setHorizontalHeader(m_header);
@@ -314,7 +290,7 @@ void TDBGridPro::notifySelection()
     m_notifyPending = true;
     QTimer::singleShot(0, this, [this] {
         m_notifyPending = false;
-        guard([this] { emit SelectionChange(); });
+        emit SelectionChange();
     });
 }
 
@@ -359,7 +335,7 @@ void TDBGridPro::currentChanged(const QModelIndex& current, const QModelIndex& p
 {
     QTableView::currentChanged(current, previous);
     if (current.row() != previous.row()) {
-        guard([this, current] {
+        guarded(m_prompts, [this, current] {
             // Leaving a row posts what was edited in it.
             if (m_model->editing() && m_model->editRow() != current.row())
                 m_model->post();
@@ -376,7 +352,7 @@ bool TDBGridPro::edit(const QModelIndex& index, EditTrigger trigger, QEvent* eve
 {
     const bool opened = QTableView::edit(index, trigger, event);
     if (opened && state() == QAbstractItemView::EditingState)
-        guard([this] { emit InitEdit(); });
+        emit InitEdit();
     return opened;
 }
 
@@ -436,6 +412,24 @@ void TDBGridPro::applyColumns()
     viewport()->update();
     m_header->viewport()->update();
     m_footer->update();
+}
+
+QString TDBGridPro::layoutText() const
+{
+    return writeLayoutText(std::vector<ColumnLayout>(m_columns.begin(), m_columns.end()));
+}
+
+void TDBGridPro::applyLayoutText(const QString& text)
+{
+    for (const ColumnLayout& item : readLayoutText(text)) {
+        TgpColumn* column = columnByField(item.FieldName);
+        if (!column)
+            continue;
+        const QString name = column->FieldName; // the grid's spelling stays
+        static_cast<ColumnLayout&>(*column) = item;
+        column->FieldName = name;
+    }
+    applyColumns();
 }
 
 void TDBGridPro::fitColumns()
@@ -537,7 +531,7 @@ void TDBGridPro::clickTitle(int column, bool ctrl)
         clicked.SortOrder = ++m_runningSortNumber;
     }
     m_header->viewport()->update();
-    guard([this, column] { emit TitleStateChange(column); });
+    emit TitleStateChange(column);
 }
 
 void TDBGridPro::setTitleState(int column, TTitleState state)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/prompts.h"
+#include "data/measurement.h"
 #include "ui/grid_layout.h"
 #include "ui/measurement_model.h"
 
@@ -39,7 +41,9 @@ class TDBGridPro : public QTableView
     Q_OBJECT
 
 public:
-    explicit TDBGridPro(QWidget* parent = nullptr);
+    // `prompts` tells what goes wrong in the grid's own event handlers.
+    TDBGridPro(const std::vector<GridColumnSpec>& columns, Prompts& prompts,
+               QWidget* parent = nullptr);
     ~TDBGridPro() override;
     using QTableView::edit;
 
@@ -62,6 +66,11 @@ public:
     void applyColumns();
     // Stretches or shrinks the visible columns together to fill the width.
     void fitColumns();
+    // The stored layout of the columns as text.
+    QString layoutText() const;
+    // Takes the stored properties of the columns the text names; throws t7::Error when the
+    // text cannot be read.
+    void applyLayoutText(const QString& text);
 
     // The fields every selected row keeps, separated by ';'.
     void setBookmarkFields(const QString& fields);
@@ -86,8 +95,6 @@ public:
     // Deletes these records (0-based; the selection, taken before) as one batch: the display
     // is frozen, no row stays marked and one selection notification follows.
     void deleteRows(const std::vector<quint32>& records);
-    // The guard that every handler of the grid runs through.
-    std::function<void(const std::function<void()>&)> guard = [](const auto& work) { work(); };
 
 signals:
     void SelectionChange();
@@ -122,6 +129,7 @@ private:
     std::unordered_map<quint32, QByteArray> m_kept; // record → its kept fields' bytes
     bool m_notifyPending = false;
     bool m_batch = false;
+    Prompts& m_prompts;
 };
 
 template <typename Read> void TDBGridPro::forEachKept(int element, const Read& read) const

@@ -156,9 +156,9 @@ QString colorText(quint32 color)
     return QString::number(color);
 }
 
-QString writeLayoutText(const std::vector<TgpColumn>& columns)
+QString writeLayoutText(const std::vector<ColumnLayout>& columns)
 {
-    const TgpColumn defaults;
+    const ColumnLayout defaults;
     QString text = QStringLiteral("object TUniDataStorage") + kEol + QStringLiteral("  Data = <");
     if (columns.empty())
         return text + QStringLiteral(">") + kEol + QStringLiteral("end") + kEol;
@@ -168,7 +168,7 @@ QString writeLayoutText(const std::vector<TgpColumn>& columns)
             QStringLiteral("      ") + QLatin1String(name) + QStringLiteral(" = ") + value + kEol;
     };
     for (size_t i = 0; i < columns.size(); ++i) {
-        const TgpColumn& c = columns[i];
+        const ColumnLayout& c = columns[i];
         text += QStringLiteral("    item") + kEol;
         if (c.FieldName != defaults.FieldName)
             property("FieldName", quoted(c.FieldName));
@@ -192,7 +192,7 @@ QString writeLayoutText(const std::vector<TgpColumn>& columns)
     return text + QStringLiteral("end") + kEol;
 }
 
-std::vector<TgpColumn> readLayoutText(const QString& text)
+std::vector<ColumnLayout> readLayoutText(const QString& text)
 {
     static const QRegularExpression breaks(QStringLiteral("\r\n|\r|\n"));
     QStringList lines = text.split(breaks);
@@ -204,7 +204,7 @@ std::vector<TgpColumn> readLayoutText(const QString& text)
     };
     if (!next().startsWith(QLatin1String("object ")))
         throw unreadable(1, QStringLiteral("нет заголовка объекта"));
-    std::vector<TgpColumn> columns;
+    std::vector<ColumnLayout> columns;
     QString line = next();
     if (line == QLatin1String("Data = <>")) {
         if (next() != QLatin1String("end"))
@@ -217,7 +217,7 @@ std::vector<TgpColumn> readLayoutText(const QString& text)
         line = next();
         if (line != QLatin1String("item"))
             throw unreadable(at, line);
-        TgpColumn column;
+        ColumnLayout column;
         bool last = false;
         for (;;) {
             line = next();

@@ -17,11 +17,10 @@ constexpr quint32 clBlack = 0x000000;
 // so that no sum of widths can overflow.
 constexpr int kMaxColumnWidth = 10000;
 
-// A column of the measurement grid, with the properties the program uses.
-struct TgpColumn
+// What the stored layout keeps of a column.
+struct ColumnLayout
 {
     QString FieldName;
-    QString Caption;
     int Width = 45;
     int LayoutLevel = 0;
     int LayoutIndex = 0;
@@ -29,6 +28,12 @@ struct TgpColumn
     quint32 Color = clNone;
     TTitleState TitleState = tsSortedNone;
     int SortOrder = -1;
+};
+
+// A column of the measurement grid, with the properties the program uses.
+struct TgpColumn : ColumnLayout
+{
+    QString Caption;
     QString FooterText;
     bool Visible = true;
     bool ReadOnly = false;
@@ -38,11 +43,11 @@ struct TgpColumn
 // The stored layout of a column list: the text of a TUniDataStorage object whose Data
 // property lists the columns, with CR LF line ends, writing only what differs from the
 // defaults.
-QString writeLayoutText(const std::vector<TgpColumn>& columns);
+QString writeLayoutText(const std::vector<ColumnLayout>& columns);
 // Reads the stored properties (field name, title state, width, layout level and index,
 // colour, alignment, sort order) of every item; the rest stays at the defaults. Throws
 // t7::Error when the text cannot be read.
-std::vector<TgpColumn> readLayoutText(const QString& text);
+std::vector<ColumnLayout> readLayoutText(const QString& text);
 
 // A colour by its name where it has one, else as a decimal number.
 QString colorText(quint32 color);

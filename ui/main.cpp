@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopeGuard>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -28,18 +29,107 @@ namespace t7 {
 
 namespace {
 
-QAction* action(QObject* parent, const char* name, const QString& caption)
+using Handler = void (TForm1::*)();
+
+// One item of a menu: an action, or a separator where there is no caption.
+struct MenuItem
 {
-    auto* a = new QAction(caption, parent);
-    a->setObjectName(QLatin1String(name));
-    return a;
+    QAction* TForm1::*member;
+    const char* name;
+    const char16_t* caption = nullptr;
+    Handler handler = nullptr;
+    QKeyCombination shortcut = {};
+    const char* image = nullptr;
+};
+
+struct MenuSpec
+{
+    QMenu* TForm1::*member;
+    const char* name;
+    const char16_t* caption; // none for the popup menu
+    std::vector<MenuItem> items;
+};
+
+struct ButtonSpec
+{
+    QToolButton* TForm1::*member;
+    const char* name;
+    const char* image;
+    Handler handler;
+};
+
+// The menu bar's menus, then the grid's popup menu.
+const std::vector<MenuSpec>& menuSpecs()
+{
+    static const std::vector<MenuSpec> specs = {
+        {&TForm1::N1,
+         "N1",
+         u"Файл",
+         {{&TForm1::N2, "N2", u"Создать", &TForm1::N2Click, Qt::CTRL | Qt::Key_N, "new.png"},
+          {&TForm1::N3, "N3", u"Открыть", &TForm1::N3Click, Qt::CTRL | Qt::Key_O, "open.png"},
+          {&TForm1::N4, "N4", u"Дополнить", &TForm1::N4Click},
+          {&TForm1::N5, "N5", u"Сохранить", &TForm1::N5Click, Qt::CTRL | Qt::Key_S, "save.png"},
+          {&TForm1::N7, "N7", u"Закрыть", &TForm1::N7Click},
+          {&TForm1::N6, "N6"},
+          {&TForm1::N8, "N8", u"Предварительный просмотр", &TForm1::N8Click, {}, "preview.png"},
+          {&TForm1::N9, "N9", u"Печать", &TForm1::N9Click, Qt::CTRL | Qt::Key_P, "print.png"},
+          {&TForm1::N10, "N10"},
+          {&TForm1::N11, "N11", u"Выход", &TForm1::N11Click}}},
+        {&TForm1::N12,
+         "N12",
+         u"Вид",
+         {{&TForm1::N27, "N27", u"Выровнять столбцы", &TForm1::N23Click},
+          {&TForm1::N28, "N28"},
+          {&TForm1::N29, "N29", u"Задать цвет", &TForm1::N17Click},
+          {&TForm1::N30, "N30", u"Убрать цвет", &TForm1::N18Click},
+          {&TForm1::N31, "N31", u"Убрать все цвета", &TForm1::N19Click},
+          {&TForm1::N32, "N32"},
+          {&TForm1::N33, "N33", u"Убрать сортировку", &TForm1::N33Click}}},
+        {&TForm1::N13,
+         "N13",
+         u"Правка",
+         {{&TForm1::N34, "N34", u"Удалить строки", &TForm1::N21Click, {}, "delete.png"}}},
+        {&TForm1::N35,
+         "N35",
+         u"Сервис",
+         {{&TForm1::Excel1, "Excel1", u"Экспорт в Excel", &TForm1::Excel1Click},
+          {&TForm1::N37, "N37", u"Перенумеровать строки", &TForm1::N37Click},
+          {&TForm1::N36, "N36", u"Построить график", &TForm1::N15Click}}},
+        {&TForm1::N14,
+         "N14",
+         u"Справка",
+         {{&TForm1::N24, "N24", u"Помощь", &TForm1::N24Click, QKeyCombination(Qt::Key_F1),
+           "help.png"},
+          {&TForm1::N25, "N25"},
+          {&TForm1::N26, "N26", u"О программе", &TForm1::N26Click}}},
+        {&TForm1::PopupMenu1,
+         "PopupMenu1",
+         nullptr,
+         {{&TForm1::N15, "N15", u"График", &TForm1::N15Click},
+          {&TForm1::N22, "N22", u"Печать", &TForm1::N22Click},
+          {&TForm1::N16, "N16"},
+          {&TForm1::N17, "N17", u"Задать цвет", &TForm1::N17Click},
+          {&TForm1::N18, "N18", u"Убрать цвет", &TForm1::N18Click},
+          {&TForm1::N19, "N19", u"Убрать все цвета", &TForm1::N19Click},
+          {&TForm1::N38, "N38"},
+          {&TForm1::N23, "N23", u"Выровнять столбцы", &TForm1::N23Click},
+          {&TForm1::N20, "N20"},
+          {&TForm1::N21, "N21", u"Удалить", &TForm1::N21Click}}},
+    };
+    return specs;
 }
 
-QAction* separator(QMenu* menu, const char* name)
+const std::vector<ButtonSpec>& buttonSpecs()
 {
-    QAction* a = menu->addSeparator();
-    a->setObjectName(QLatin1String(name));
-    return a;
+    static const std::vector<ButtonSpec> specs = {
+        {&TForm1::ToolButton1, "ToolButton1", "new.png", &TForm1::N2Click},
+        {&TForm1::ToolButton2, "ToolButton2", "open.png", &TForm1::N3Click},
+        {&TForm1::ToolButton3, "ToolButton3", "save.png", &TForm1::N5Click},
+        {&TForm1::ToolButton4, "ToolButton4", "preview.png", &TForm1::N8Click},
+        {&TForm1::ToolButton5, "ToolButton5", "print.png", &TForm1::N9Click},
+        {&TForm1::ToolButton6, "ToolButton6", "help.png", &TForm1::ToolButton6Click},
+    };
+    return specs;
 }
 
 QIcon image(const char* name)
@@ -48,6 +138,13 @@ QIcon image(const char* name)
 }
 
 } // namespace
+
+template <typename Sender, typename Signal>
+void TForm1::connectHandler(Sender* sender, Signal signal, Handler handler)
+{
+    connect(sender, signal, this,
+            [this, handler] { guarded(m_prompts, [this, handler] { (this->*handler)(); }); });
+}
 
 TForm1::TForm1(Prompts& prompts, QByteArrayView deviceImage, QWidget* parent)
     : QMainWindow(parent), m_prompts(prompts), m_commands(*this, Dbf1, deviceImage)
@@ -62,11 +159,11 @@ TForm1::TForm1(Prompts& prompts, QByteArrayView deviceImage, QWidget* parent)
     surface->setAutoFillBackground(true);
     auto* layout = new QVBoxLayout(surface);
     layout->setContentsMargins(0, 3, 0, 0);
-    DBGridPro1 = new TDBGridPro(surface);
+    DBGridPro1 = new TDBGridPro(measurementGridColumns(), m_prompts, surface);
     DBGridPro1->setTable(&Dbf1);
-    DBGridPro1->guard = [this](const std::function<void()>& work) { run(work); };
     layout->addWidget(DBGridPro1);
     setCentralWidget(surface);
+    m_rows = std::make_unique<RowCommands>(*DBGridPro1, Dbf1, m_commands, *this, m_prompts);
 
     buildMenus();
     buildToolBar();
@@ -75,12 +172,11 @@ TForm1::TForm1(Prompts& prompts, QByteArrayView deviceImage, QWidget* parent)
     connect(DBGridPro1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         PopupMenu1->popup(DBGridPro1->viewport()->mapToGlobal(at));
     });
-    connect(DBGridPro1, &TDBGridPro::SelectionChange, this,
-            [this] { run([this] { DBGridPro1SelectionChange(); }); });
-    connect(DBGridPro1, &TDBGridPro::TitleStateChange, this,
-            [this](int column) { run([this, column] { DBGridPro1TitleStateChange(column); }); });
-    connect(DBGridPro1, &TDBGridPro::InitEdit, this,
-            [this] { run([this] { DBGridPro1InitEdit(); }); });
+    connectHandler(DBGridPro1, &TDBGridPro::SelectionChange, &TForm1::DBGridPro1SelectionChange);
+    connectHandler(DBGridPro1, &TDBGridPro::InitEdit, &TForm1::DBGridPro1InitEdit);
+    connect(DBGridPro1, &TDBGridPro::TitleStateChange, this, [this](int column) {
+        guarded(m_prompts, [this, column] { DBGridPro1TitleStateChange(column); });
+    });
 }
 
 TForm1::~TForm1()
@@ -88,123 +184,33 @@ TForm1::~TForm1()
     DBGridPro1->setTable(nullptr);
 }
 
-void TForm1::run(const std::function<void()>& work)
-{
-    guarded(m_prompts, work);
-}
-
 void TForm1::buildMenus()
 {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
-    auto connectTo = [this](QAction* a, void (TForm1::*handler)()) {
-        connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
-    };
-
-    N1 = bar->addMenu(QStringLiteral("Файл"));
-    N1->setObjectName(QStringLiteral("N1"));
-    N2 = action(this, "N2", QStringLiteral("Создать"));
-    N2->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
-    N2->setIcon(image("new.png"));
-    N3 = action(this, "N3", QStringLiteral("Открыть"));
-    N3->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    N3->setIcon(image("open.png"));
-    N4 = action(this, "N4", QStringLiteral("Дополнить"));
-    N5 = action(this, "N5", QStringLiteral("Сохранить"));
-    N5->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    N5->setIcon(image("save.png"));
-    N7 = action(this, "N7", QStringLiteral("Закрыть"));
-    N8 = action(this, "N8", QStringLiteral("Предварительный просмотр"));
-    N8->setIcon(image("preview.png"));
-    N9 = action(this, "N9", QStringLiteral("Печать"));
-    N9->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    N9->setIcon(image("print.png"));
-    N11 = action(this, "N11", QStringLiteral("Выход"));
-    N1->addActions({N2, N3, N4, N5, N7});
-    N6 = separator(N1, "N6");
-    N1->addActions({N8, N9});
-    N10 = separator(N1, "N10");
-    N1->addAction(N11);
-    connectTo(N2, &TForm1::N2Click);
-    connectTo(N3, &TForm1::N3Click);
-    connectTo(N4, &TForm1::N4Click);
-    connectTo(N5, &TForm1::N5Click);
-    connectTo(N7, &TForm1::N7Click);
-    connectTo(N8, &TForm1::N8Click);
-    connectTo(N9, &TForm1::N9Click);
-    connectTo(N11, &TForm1::N11Click);
-
-    N12 = bar->addMenu(QStringLiteral("Вид"));
-    N12->setObjectName(QStringLiteral("N12"));
-    N27 = action(this, "N27", QStringLiteral("Выровнять столбцы"));
-    N29 = action(this, "N29", QStringLiteral("Задать цвет"));
-    N30 = action(this, "N30", QStringLiteral("Убрать цвет"));
-    N31 = action(this, "N31", QStringLiteral("Убрать все цвета"));
-    N33 = action(this, "N33", QStringLiteral("Убрать сортировку"));
-    N12->addAction(N27);
-    N28 = separator(N12, "N28");
-    N12->addActions({N29, N30, N31});
-    N32 = separator(N12, "N32");
-    N12->addAction(N33);
-    connectTo(N27, &TForm1::N23Click);
-    connectTo(N29, &TForm1::N17Click);
-    connectTo(N30, &TForm1::N18Click);
-    connectTo(N31, &TForm1::N19Click);
-    connectTo(N33, &TForm1::N33Click);
-
-    N13 = bar->addMenu(QStringLiteral("Правка"));
-    N13->setObjectName(QStringLiteral("N13"));
-    N34 = action(this, "N34", QStringLiteral("Удалить строки"));
-    N34->setIcon(image("delete.png"));
-    N13->addAction(N34);
-    connectTo(N34, &TForm1::N21Click);
-
-    N35 = bar->addMenu(QStringLiteral("Сервис"));
-    N35->setObjectName(QStringLiteral("N35"));
-    Excel1 = action(this, "Excel1", QStringLiteral("Экспорт в Excel"));
-    N37 = action(this, "N37", QStringLiteral("Перенумеровать строки"));
-    N36 = action(this, "N36", QStringLiteral("Построить график"));
+    for (const MenuSpec& spec : menuSpecs()) {
+        QMenu* menu =
+            spec.caption ? bar->addMenu(QString::fromUtf16(spec.caption)) : new QMenu(this);
+        menu->setObjectName(QLatin1String(spec.name));
+        this->*spec.member = menu;
+        for (const MenuItem& item : spec.items) {
+            QAction* action = nullptr;
+            if (!item.caption) {
+                action = menu->addSeparator();
+            } else {
+                action = new QAction(QString::fromUtf16(item.caption), this);
+                if (item.shortcut != QKeyCombination())
+                    action->setShortcut(QKeySequence(item.shortcut));
+                if (item.image)
+                    action->setIcon(image(item.image));
+                menu->addAction(action);
+                connectHandler(action, &QAction::triggered, item.handler);
+            }
+            action->setObjectName(QLatin1String(item.name));
+            this->*item.member = action;
+        }
+    }
     N36->setVisible(false);
-    N35->addActions({Excel1, N37, N36});
-    connectTo(Excel1, &TForm1::Excel1Click);
-    connectTo(N37, &TForm1::N37Click);
-    connectTo(N36, &TForm1::N15Click);
-
-    N14 = bar->addMenu(QStringLiteral("Справка"));
-    N14->setObjectName(QStringLiteral("N14"));
-    N24 = action(this, "N24", QStringLiteral("Помощь"));
-    N24->setShortcut(QKeySequence(Qt::Key_F1));
-    N24->setIcon(image("help.png"));
-    N26 = action(this, "N26", QStringLiteral("О программе"));
-    N14->addAction(N24);
-    N25 = separator(N14, "N25");
-    N14->addAction(N26);
-    connectTo(N24, &TForm1::N24Click);
-    connectTo(N26, &TForm1::N26Click);
-
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    N15 = action(this, "N15", QStringLiteral("График"));
-    N22 = action(this, "N22", QStringLiteral("Печать"));
-    N17 = action(this, "N17", QStringLiteral("Задать цвет"));
-    N18 = action(this, "N18", QStringLiteral("Убрать цвет"));
-    N19 = action(this, "N19", QStringLiteral("Убрать все цвета"));
-    N23 = action(this, "N23", QStringLiteral("Выровнять столбцы"));
-    N21 = action(this, "N21", QStringLiteral("Удалить"));
-    PopupMenu1->addActions({N15, N22});
-    N16 = separator(PopupMenu1, "N16");
-    PopupMenu1->addActions({N17, N18, N19});
-    N38 = separator(PopupMenu1, "N38");
-    PopupMenu1->addAction(N23);
-    N20 = separator(PopupMenu1, "N20");
-    PopupMenu1->addAction(N21);
-    connectTo(N15, &TForm1::N15Click);
-    connectTo(N22, &TForm1::N22Click);
-    connectTo(N17, &TForm1::N17Click);
-    connectTo(N18, &TForm1::N18Click);
-    connectTo(N19, &TForm1::N19Click);
-    connectTo(N23, &TForm1::N23Click);
-    connectTo(N21, &TForm1::N21Click);
 }
 
 void TForm1::buildToolBar()
@@ -216,22 +222,16 @@ void TForm1::buildToolBar()
     ToolBar1->setFixedHeight(29);
     ToolBar1->setIconSize(QSize(16, 16));
     ToolBar1->toggleViewAction()->setEnabled(false);
-    auto button = [this](const char* name, const char* picture, void (TForm1::*handler)()) {
-        auto* b = new QToolButton(ToolBar1);
-        b->setObjectName(QLatin1String(name));
-        b->setIcon(image(picture));
-        b->setAutoRaise(true);
-        b->setToolButtonStyle(Qt::ToolButtonIconOnly);
-        ToolBar1->addWidget(b);
-        connect(b, &QToolButton::clicked, this, [this, handler] { (this->*handler)(); });
-        return b;
-    };
-    ToolButton1 = button("ToolButton1", "new.png", &TForm1::N2Click);
-    ToolButton2 = button("ToolButton2", "open.png", &TForm1::N3Click);
-    ToolButton3 = button("ToolButton3", "save.png", &TForm1::N5Click);
-    ToolButton4 = button("ToolButton4", "preview.png", &TForm1::N8Click);
-    ToolButton5 = button("ToolButton5", "print.png", &TForm1::N9Click);
-    ToolButton6 = button("ToolButton6", "help.png", &TForm1::ToolButton6Click);
+    for (const ButtonSpec& spec : buttonSpecs()) {
+        auto* button = new QToolButton(ToolBar1);
+        button->setObjectName(QLatin1String(spec.name));
+        button->setIcon(image(spec.image));
+        button->setAutoRaise(true);
+        button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        ToolBar1->addWidget(button);
+        connectHandler(button, &QToolButton::clicked, spec.handler);
+        this->*spec.member = button;
+    }
 }
 
 QList<QObject*> TForm1::fileCommands() const
@@ -271,6 +271,22 @@ void TForm1::tab_vis_en()
 void TForm1::tab_vis_dis()
 {
     DBGridPro1->hide();
+}
+
+void TForm1::showFileOpen(const QString& layoutValueName)
+{
+    setFileOpenLook();
+    enable_button();
+    tab_vis_en();
+    Load_Layout(layoutValueName);
+}
+
+void TForm1::showNoFile()
+{
+    disable_button();
+    tab_vis_dis();
+    setCaption(ProductTitle());
+    setNoFileLook();
 }
 
 void TForm1::setFileOpenLook()
@@ -358,22 +374,9 @@ void TForm1::DBGridPro1SelectionChange()
 
 void TForm1::Save_Layout(const QString& valueName)
 {
-    std::vector<TgpColumn> list;
-    for (const TgpColumn& column : DBGridPro1->Columns()) {
-        TgpColumn stored;
-        stored.FieldName = column.FieldName;
-        stored.Width = column.Width;
-        stored.LayoutLevel = column.LayoutLevel;
-        stored.LayoutIndex = column.LayoutIndex;
-        stored.TitleState = column.TitleState;
-        stored.SortOrder = column.SortOrder;
-        stored.Color = column.Color;
-        stored.Alignment = column.Alignment;
-        list.push_back(stored);
-    }
     if (!m_settings)
         return;
-    m_settings->setValue(valueName, writeLayoutText(list));
+    m_settings->setValue(valueName, DBGridPro1->layoutText());
     m_settings->sync();
     if (m_settings->status() != QSettings::NoError)
         throw Error(QStringLiteral("Failed to set data for '%1'").arg(valueName));
@@ -383,34 +386,16 @@ void TForm1::Load_Layout(const QString& valueName)
 {
     if (!m_settings)
         return;
-    std::vector<TgpColumn> items;
-    bool usable = m_settings->contains(valueName);
-    if (usable) {
+    if (m_settings->contains(valueName)) {
         try {
-            items = readLayoutText(m_settings->value(valueName).toString());
+            DBGridPro1->applyLayoutText(m_settings->value(valueName).toString());
+            return;
         } catch (const Error&) {
             // A damaged layout is put aside: equal widths, stored afresh.
-            usable = false;
         }
     }
-    if (!usable) {
-        Equal_Columns();
-        Save_Layout(valueName);
-        return;
-    }
-    for (const TgpColumn& item : items) {
-        TgpColumn* column = DBGridPro1->columnByField(item.FieldName);
-        if (!column)
-            continue;
-        column->Width = item.Width;
-        column->LayoutLevel = item.LayoutLevel;
-        column->LayoutIndex = item.LayoutIndex;
-        column->TitleState = item.TitleState;
-        column->SortOrder = item.SortOrder;
-        column->Color = item.Color;
-        column->Alignment = item.Alignment;
-    }
-    DBGridPro1->applyColumns();
+    m_rows->Equal_Columns();
+    Save_Layout(valueName);
 }
 
 void TForm1::FormCreate()
@@ -464,15 +449,9 @@ void TForm1::closeEvent(QCloseEvent* event)
     // The window closes whatever happens on the way.
     if (!m_closed) {
         m_closed = true;
-        run([this] { FormClose(); });
+        guarded(m_prompts, [this] { FormClose(); });
     }
     event->accept();
-}
-
-void TForm1::N11Click()
-{
-    // Leaving runs the same steps as closing the window: no edit is dropped unasked.
-    close();
 }
 
 // The report, its preview, the export and the charts come with their own windows.
@@ -484,191 +463,24 @@ void TForm1::N15Click() {}
 
 void TForm1::N24Click()
 {
-    run([this] {
-        if (showHelp)
-            showHelp();
-    });
-}
-
-void TForm1::ToolButton6Click()
-{
-    N24Click();
+    if (showHelp)
+        showHelp();
 }
 
 void TForm1::N26Click()
 {
-    run([this] {
-        if (showAbout)
-            showAbout();
-    });
-}
-
-void TForm1::N17Click()
-{
-    run([this] {
-        if (!tableActive())
-            return;
-        const int column = DBGridPro1->currentColumn();
-        const std::optional<quint32> color = m_prompts.chooseColor(m_lastColor);
-        if (!color)
-            return;
-        m_lastColor = *color;
-        if (column < 0)
-            return;
-        DBGridPro1->Columns()[size_t(column)].Color = *color;
-        DBGridPro1->applyColumns();
-    });
-}
-
-void TForm1::N18Click()
-{
-    run([this] {
-        const int column = DBGridPro1->currentColumn();
-        if (!tableActive() || column < 0)
-            return;
-        DBGridPro1->Columns()[size_t(column)].Color = clNone;
-        DBGridPro1->applyColumns();
-    });
-}
-
-void TForm1::N19Click()
-{
-    run([this] {
-        if (tableActive())
-            Clear_Colors();
-    });
-}
-
-void TForm1::Clear_Colors()
-{
-    for (TgpColumn& column : DBGridPro1->Columns())
-        column.Color = clNone;
-    DBGridPro1->applyColumns();
-}
-
-void TForm1::N23Click()
-{
-    run([this] {
-        if (tableActive())
-            Equal_Columns();
-    });
-}
-
-void TForm1::Equal_Columns()
-{
-    DBGridPro1->setAutoColumnFit(false);
-    const int width = std::max(2, DBGridPro1->width() / int(DBGridPro1->Columns().size()));
-    for (TgpColumn& column : DBGridPro1->Columns())
-        column.Width = width;
-    DBGridPro1->applyColumns();
-    DBGridPro1->setAutoColumnFit(true);
-    DBGridPro1->viewport()->update();
-}
-
-void TForm1::DBGridPro1TitleStateChange(int column)
-{
-    const TgpColumn& c = DBGridPro1->Columns()[size_t(column)];
-    try {
-        Dbf1.selectTag(QString());
-        Dbf1.dropTag(sortTagName());
-        Dbf1.refresh();
-    } catch (const std::exception&) {
-        // Usually there was no tag yet.
-    }
-    if (c.TitleState == tsSortedNone) {
-        m_commands.reset_sort(sortTagName());
-        tab_vis_en();
-        return;
-    }
-    try {
-        // The first click shows the greatest key first.
-        Dbf1.addTag(sortTagName(), c.FieldName, c.TitleState == tsSortedUp);
-        Dbf1.selectTag(sortTagName());
-        Dbf1.rebuildTags();
-        Dbf1.refresh();
-    } catch (...) {
-        tableChanged();
-        throw;
-    }
-    tableChanged();
-    tab_vis_en();
-}
-
-void TForm1::N33Click()
-{
-    run([this] {
-        m_commands.reset_sort(sortTagName());
-        if (tableActive())
-            tab_vis_en();
-    });
+    if (showAbout)
+        showAbout();
 }
 
 void TForm1::N21Click()
 {
-    run([this] { Delete_Rows(); });
-    run([this] {
+    // The figures follow what is left, whether the delete went through or not.
+    auto refigure = qScopeGuard([this] {
         find_mma();
         DBGridPro1SelectionChange();
     });
-}
-
-void TForm1::reopen()
-{
-    Dbf1.close();
-    Dbf1.open(measurementRequirements());
-    tableChanged();
-}
-
-void TForm1::Delete_Rows()
-{
-    if (!tableActive())
-        return;
-    // An edit in progress is posted before its row may go; the selection is taken before
-    // the sort goes, which shows the rows afresh.
-    DBGridPro1->commitEdit();
-    const std::vector<quint32> selected = DBGridPro1->selectedRecords();
-    m_commands.reset_sort(sortTagName());
-    DBGridPro1->deleteRows(selected);
-    Dbf1.pack();
-    reopen();
-    m_commands.TableModified = false;
-    tab_vis_en();
-}
-
-void TForm1::N37Click()
-{
-    run([this] { Renumber(); });
-}
-
-void TForm1::Renumber()
-{
-    if (!m_commands.TableOpen)
-        return;
-    if (Dbf1.isOpen()) {
-        DBGridPro1->commitEdit();
-        const std::vector<quint32> shown = Dbf1.order();
-        if (shown.size() > 9999) {
-            m_prompts.message(QStringLiteral("В таблице %1 строк: номер строки не может быть "
-                                             "больше 9999. Строки не перенумерованы.")
-                                  .arg(shown.size()),
-                              errorCaption(), Icon::Error);
-            return;
-        }
-        // The numbers follow the order shown when the command started.
-        for (size_t i = 0; i < shown.size(); ++i) {
-            Dbf1.editRecord(shown[i]);
-            Dbf1.setInteger(u"N", int(i + 1));
-            Dbf1.post();
-        }
-        Dbf1.first();
-    }
-    reopen();
-    tab_vis_en();
-}
-
-void TForm1::DBGridPro1InitEdit()
-{
-    m_commands.TableModified = true;
+    m_rows->Delete_Rows();
 }
 
 } // namespace t7

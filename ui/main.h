@@ -3,6 +3,7 @@
 #include "data/dbf/table.h"
 #include "data/file_commands.h"
 #include "ui/grid.h"
+#include "ui/row_commands.h"
 #include "ui/selection_stats.h"
 
 #include <QMainWindow>
@@ -62,65 +63,48 @@ public:
     void FormCreate();
     void FormClose();
 
-    // Handlers.
-    void N2Click()
-    {
-        run([this] { m_commands.N2Click(); });
-    }
-    void N3Click()
-    {
-        run([this] { m_commands.N3Click(); });
-    }
-    void N4Click()
-    {
-        run([this] { m_commands.N4Click(); });
-    }
-    void N5Click()
-    {
-        run([this] { m_commands.N5Click(); });
-    }
-    void N7Click()
-    {
-        run([this] { m_commands.N7Click(); });
-    }
+    // Handlers: every one runs through the one error guard where it is connected.
+    void N2Click() { m_commands.N2Click(); }
+    void N3Click() { m_commands.N3Click(); }
+    void N4Click() { m_commands.N4Click(); }
+    void N5Click() { m_commands.N5Click(); }
+    void N7Click() { m_commands.N7Click(); }
     void N8Click();
     void N9Click();
     void N22Click();
     void Excel1Click();
-    void N11Click();
+    void N11Click() { close(); }
     void N15Click();
-    void N17Click();
-    void N18Click();
-    void N19Click();
-    void N23Click();
-    void N33Click();
+    void N17Click() { m_rows->N17Click(); }
+    void N18Click() { m_rows->N18Click(); }
+    void N19Click() { m_rows->N19Click(); }
+    void N23Click() { m_rows->N23Click(); }
+    void N33Click() { m_rows->N33Click(); }
     void N21Click();
-    void N37Click();
+    void N37Click() { m_rows->Renumber(); }
     void N24Click();
-    void ToolButton6Click();
+    void ToolButton6Click() { N24Click(); }
     void N26Click();
     void DBGridPro1SelectionChange();
-    void DBGridPro1TitleStateChange(int column);
-    void DBGridPro1InitEdit();
+    void DBGridPro1TitleStateChange(int column) { m_rows->DBGridPro1TitleStateChange(column); }
+    void DBGridPro1InitEdit() { m_commands.TableModified = true; }
 
-    // Row commands.
-    void Delete_Rows();
-    void Clear_Colors();
-    void Equal_Columns();
-    void Renumber();
+    RowCommands& rows() { return *m_rows; }
 
     // DataFileView.
     Prompts& prompts() override { return m_prompts; }
     int showReceiveWindow() override;
-    void enable_button() override;
-    void disable_button() override;
+    void showFileOpen(const QString& layoutValueName) override;
+    void showNoFile() override;
+    void enable_button();
+    void disable_button();
     void tab_vis_en() override;
-    void tab_vis_dis() override;
-    void setFileOpenLook() override;
-    void setNoFileLook() override;
+    void tab_vis_dis();
+    void setFileOpenLook();
+    void setNoFileLook();
     void setCaption(const QString& title) override;
     void find_mma() override;
-    void Load_Layout(const QString& valueName) override;
+    void Load_Layout(const QString& valueName);
     void Save_Layout(const QString& valueName) override;
     void commitGridEdit() override;
     void clearSortMarks() override;
@@ -135,18 +119,17 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // Every handler runs through the one error guard.
-    void run(const std::function<void()>& work);
-    bool tableActive() const { return Dbf1.isOpen(); }
     void buildMenus();
     void buildToolBar();
-    void reopen();
+    // Connects a handler so that it runs through the one error guard.
+    template <typename Sender, typename Signal>
+    void connectHandler(Sender* sender, Signal signal, void (TForm1::*handler)());
 
     Prompts& m_prompts;
     DataFileCommands m_commands;
+    std::unique_ptr<RowCommands> m_rows; // made once the grid is there
     TForm2* m_form2 = nullptr;
     std::unique_ptr<QSettings> m_settings;
-    quint32 m_lastColor = clBlack;
     bool m_noFileLook = true;
     bool m_closed = false;
 };

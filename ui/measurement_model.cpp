@@ -107,9 +107,9 @@ QVariant MeasurementModel::data(const QModelIndex& index, int role) const
 
 Qt::ItemFlags MeasurementModel::flags(const QModelIndex& index) const
 {
-    Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
     if (!index.isValid())
-        return flags;
+        return Qt::NoItemFlags; // the root of a table model is no item
+    Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
     const TgpColumn& column = m_columns[size_t(index.column())];
     if (!column.ReadOnly && m_fields[size_t(index.column())] >= 0)
         flags |= isCheckColumn(column) ? Qt::ItemIsUserCheckable : Qt::ItemIsEditable;

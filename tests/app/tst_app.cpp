@@ -4,6 +4,7 @@
 #include "common/settings.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_env.h"
+#include "tests/support/trigger.h"
 #include "tools/sim/archive_gen.h"
 
 #include <QCheckBox>
@@ -276,7 +277,7 @@ private slots:
         QCOMPARE(shell.Form2().ProgressBar1->value(), 100);
 
         // Append with the same archive adds nothing.
-        form.N4Click();
+        QVERIFY(test::trigger(&form, "N4"));
         QCOMPARE(form.DBGridPro1->model()->rowCount(), 12);
         form.close();
         sim.terminate();

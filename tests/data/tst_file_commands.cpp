@@ -32,15 +32,20 @@ public:
             onReceive();
         return receiveResult;
     }
-    void enable_button() override { calls << QStringLiteral("enable"); }
-    void disable_button() override { calls << QStringLiteral("disable"); }
+    void showFileOpen(const QString& name) override
+    {
+        calls << QStringLiteral("face") << QStringLiteral("enable") << QStringLiteral("grid shown")
+              << QStringLiteral("load ") + name;
+    }
+    void showNoFile() override
+    {
+        calls << QStringLiteral("disable") << QStringLiteral("grid hidden");
+        caption = ProductTitle();
+        calls << QStringLiteral("shadow");
+    }
     void tab_vis_en() override { calls << QStringLiteral("grid shown"); }
-    void tab_vis_dis() override { calls << QStringLiteral("grid hidden"); }
-    void setFileOpenLook() override { calls << QStringLiteral("face"); }
-    void setNoFileLook() override { calls << QStringLiteral("shadow"); }
     void setCaption(const QString& title) override { caption = title; }
     void find_mma() override { calls << QStringLiteral("find_mma"); }
-    void Load_Layout(const QString& name) override { calls << QStringLiteral("load ") + name; }
     void Save_Layout(const QString& name) override { calls << QStringLiteral("save ") + name; }
     void commitGridEdit() override { calls << QStringLiteral("commit"); }
     void clearSortMarks() override { calls << QStringLiteral("marks cleared"); }
@@ -114,7 +119,7 @@ private slots:
         QVERIFY(commands->TableOpen);
         QVERIFY(!commands->TableModified);
         QCOMPARE(view->scripted.shown.first().spec.filter, QStringLiteral("Файлы данных|*.db"));
-        QCOMPARE(view->calls, QStringList({"receive", "face", "find_mma", "enable", "grid shown",
+        QCOMPARE(view->calls, QStringList({"receive", "find_mma", "face", "enable", "grid shown",
                                            "load Table_1"}));
         QCOMPARE(view->caption, ProductTitle());
         QCOMPARE(table->visibleCount(), 3);

@@ -8,7 +8,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
-    std::vector<t7::TgpColumn> columns;
+    std::vector<t7::ColumnLayout> columns;
     try {
         columns = t7::readLayoutText(text);
     } catch (const t7::Error&) {

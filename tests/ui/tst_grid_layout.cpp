@@ -66,7 +66,7 @@ private slots:
                                                 "      Color = 1193046\r\n"
                                                 "    end>\r\n"
                                                 "end\r\n");
-        const std::vector<TgpColumn> columns{n, time, comment, sorted, odd};
+        const std::vector<ColumnLayout> columns{n, time, comment, sorted, odd};
         QCOMPARE(writeLayoutText(columns), expected);
 
         // Read back, with other line breaks and the properties in another order.
@@ -74,7 +74,7 @@ private slots:
         text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         text.replace(QStringLiteral("      Width = 53\n      LayoutIndex = 1"),
                      QStringLiteral("      LayoutIndex = 1\n      Width = 53"));
-        const std::vector<TgpColumn> read = readLayoutText(text);
+        const std::vector<ColumnLayout> read = readLayoutText(text);
         QCOMPARE(read.size(), size_t(5));
         QCOMPARE(read[1].LayoutIndex, 1);
         QCOMPARE(read[1].Width, 53);

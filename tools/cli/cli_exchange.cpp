@@ -13,10 +13,27 @@ void say(const QString& text)
     std::fprintf(stderr, "%s\n", qPrintable(text));
 }
 
+// What goes wrong in an event of the exchange is told on standard error.
+class StderrPrompts : public Prompts
+{
+public:
+    void message(const QString& text, const QString&, Icon) override { say(text); }
+    Answer question(const QString&, const QString&, Icon) override { return Answer::No; }
+    QString saveFileName(const FileDialogSpec&) override { return {}; }
+    QString openFileName(const FileDialogSpec&) override { return {}; }
+    std::optional<quint32> chooseColor(quint32) override { return std::nullopt; }
+};
+
+Prompts& stderrPrompts()
+{
+    static StderrPrompts prompts;
+    return prompts;
+}
+
 } // namespace
 
 CliExchange::CliExchange(const QStringList& ports, int silenceSeconds)
-    : PortLink(this), m_silenceSeconds(silenceSeconds)
+    : PortLink(this, stderrPrompts()), m_silenceSeconds(silenceSeconds)
 {
     m_watch.setInterval(1000);
     connect(&m_watch, &QTimer::timeout, this, [this] { watchSilence(); });

@@ -144,15 +144,11 @@ public:
 
     t7::Prompts& prompts() override { return cliPrompts; }
     int showReceiveWindow() override { return receive(); }
-    void enable_button() override {}
-    void disable_button() override {}
+    void showFileOpen(const QString&) override {}
+    void showNoFile() override {}
     void tab_vis_en() override {}
-    void tab_vis_dis() override {}
-    void setFileOpenLook() override {}
-    void setNoFileLook() override {}
     void setCaption(const QString&) override {}
     void find_mma() override {}
-    void Load_Layout(const QString&) override {}
     void Save_Layout(const QString&) override {}
     void commitGridEdit() override {}
     void clearSortMarks() override {}
