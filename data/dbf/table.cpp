@@ -869,7 +869,7 @@ void Table::writeIndex()
 
 void Table::addTag(const QString& name, const QString& field, bool descending)
 {
-    requireWritable();
+    requireBrowse(); // a read-only table sorts in memory and writes nothing
     if (m_tag && m_tag->name.compare(name, Qt::CaseInsensitive) != 0)
         throw Error(QStringLiteral("Индекс уже содержит тег %1").arg(m_tag->name));
     Tag tag;
@@ -879,9 +879,11 @@ void Table::addTag(const QString& name, const QString& field, bool descending)
     sortTag(tag);
     const bool selected = m_tag && !m_selected.isEmpty();
     m_tag = std::move(tag);
-    writeIndex();
-    m_indexFlag = true;
-    writeHeader(true);
+    if (!m_readOnly) {
+        writeIndex();
+        m_indexFlag = true;
+        writeHeader(true);
+    }
     if (selected)
         rebuildOrder(std::nullopt);
 }

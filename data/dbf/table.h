@@ -124,6 +124,7 @@ public:
     // Rewrites the file without the deleted rows.
     void pack();
 
+    // On a read-only table the tag lives in memory only.
     void addTag(const QString& tag, const QString& field, bool descending);
     // The empty name selects file order.
     void selectTag(const QString& tag);

@@ -8,14 +8,19 @@
 #include "data/file_commands.h"
 #include "data/measurement.h"
 #include "device/codec.h"
+#include "output/report/page_painter.h"
+#include "output/report/report_engine.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 
 #include <cstdio>
+#include <cstring>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -317,6 +322,61 @@ int listCommand(const QStringList& arguments)
     return 0;
 }
 
+// Opens a data file read only, in the order --sort and --descending ask for; false (and has
+// printed why) when it cannot.
+bool openSorted(t7::dbf::Table& table, const QString& path, const QString& sortField,
+                bool descending)
+{
+    table.setPath(path);
+    try {
+        table.open(t7::measurementRequirements(), true);
+    } catch (const t7::Error& e) {
+        fail(QStringLiteral("База данных повреждена ! ") + e.text());
+        return false;
+    }
+    try {
+        table.selectTag(QString());
+        if (!sortField.isEmpty()) {
+            // As a title click sorts, in memory: text fields by text, N by number.
+            table.addTag(t7::sortTagName(), sortField, descending);
+            table.selectTag(t7::sortTagName());
+        }
+    } catch (const t7::Error& e) {
+        fail(e.text());
+        return false;
+    }
+    return true;
+}
+
+int reportCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption sortOption(QStringLiteral("sort"),
+                                        QStringLiteral("Rows in the order of this field."),
+                                        QStringLiteral("FIELD"));
+    const QCommandLineOption descendingOption(QStringLiteral("descending"),
+                                              QStringLiteral("The greatest key first."));
+    parser.addOptions({sortOption, descendingOption});
+    if (!parseCommand(parser, arguments,
+                      QStringLiteral("Prepares the printed report of a data file, exactly as the "
+                                     "preview shows it, and writes it as PDF."),
+                      QStringLiteral("report [--sort FIELD] [--descending] FILE.db OUT.pdf"), 2))
+        return 2;
+    t7::dbf::Table table;
+    if (!openSorted(table, parser.positionalArguments().at(0), parser.value(sortOption),
+                    parser.isSet(descendingOption)))
+        return 1;
+    try {
+        t7::report::PreparedReport report;
+        t7::report::prepareReport(t7::report::measurementReport(), table, report);
+        t7::report::writePdf(report, parser.positionalArguments().at(1));
+        out(QStringLiteral("Страниц: %1").arg(report.pages.size()));
+    } catch (const t7::Error& e) {
+        return fail(e.text());
+    }
+    return 0;
+}
+
 void usage()
 {
     out(QStringLiteral(
@@ -327,7 +387,9 @@ void usage()
         "  receive [--port PATH]... [--timeout SECONDS] [--append] FILE.db\n"
         "                                           receive the archive into a data file\n"
         "  convert [--append] IMAGE.bin FILE.db     convert a saved archive image\n"
-        "  list FILE.db [--csv]                     list the rows of a data file\n\n"
+        "  list FILE.db [--csv]                     list the rows of a data file\n"
+        "  report [--sort FIELD] [--descending] FILE.db OUT.pdf\n"
+        "                                           write the printed report as PDF\n\n"
         "teskar7-cli COMMAND --help tells more."));
 }
 
@@ -335,7 +397,15 @@ void usage()
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    // The report draws text, which needs the GUI side of Qt, but no screen.
+    const bool drawing = argc > 1 && std::strcmp(argv[1], "report") == 0;
+    if (drawing && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> application;
+    if (drawing)
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    else
+        application = std::make_unique<QCoreApplication>(argc, argv);
     t7::ignoreFileSizeSignal();
     QCoreApplication::setApplicationName(QStringLiteral("teskar7-cli"));
     QStringList arguments = QCoreApplication::arguments();
@@ -353,6 +423,8 @@ int main(int argc, char** argv)
         return convertCommand(arguments);
     if (command == QLatin1String("list"))
         return listCommand(arguments);
+    if (command == QLatin1String("report"))
+        return reportCommand(arguments);
     usage();
     return fail(QStringLiteral("unknown command '%1'").arg(command));
 }

@@ -1,0 +1,104 @@
+#include "output/report/page_painter.h"
+
+#include "common/disk_file.h"
+#include "common/error.h"
+#include "output/report/report_engine.h"
+
+#include <QBuffer>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPdfWriter>
+
+namespace t7::report {
+
+namespace {
+
+Qt::Alignment horizontal(HAlign align)
+{
+    switch (align) {
+    case HAlign::Left:
+        return Qt::AlignLeft;
+    case HAlign::Right:
+        return Qt::AlignRight;
+    case HAlign::Center:
+        break;
+    }
+    return Qt::AlignHCenter;
+}
+
+} // namespace
+
+void paintPage(QPainter& painter, const PreparedPage& page, double dpi)
+{
+    const double scale = dpi / kUnitsPerInch;
+    TextMeasure measure;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    QPen frame(Qt::black, 1 * scale, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
+    for (const PreparedObject& object : page.objects) {
+        const QRectF rect(object.rect.x() * scale, object.rect.y() * scale,
+                          object.rect.width() * scale, object.rect.height() * scale);
+        if (object.frame) {
+            painter.setPen(frame);
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRect(rect);
+        }
+        if (object.lines.isEmpty())
+            continue;
+        const QFont font = fontOf(object.font);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        // Lines as measured at the reference resolution, placed as the layout placed them.
+        const double line = measure.lineHeight(object.font) * scale;
+        const double spacing = object.lineSpacing * scale;
+        const QRectF inner = rect.adjusted(object.gapX * scale, object.gapY * scale,
+                                           -object.gapX * scale, -object.gapY * scale);
+        const double block =
+            double(object.lines.size()) * line + double(object.lines.size() - 1) * spacing;
+        double y = inner.top();
+        if (object.vAlign == VAlign::Center)
+            y += (inner.height() - block) / 2;
+        else if (object.vAlign == VAlign::Bottom)
+            y += inner.height() - block;
+        for (const QString& text : object.lines) {
+            painter.drawText(QRectF(inner.left(), y, inner.width(), line),
+                             horizontal(object.hAlign) | Qt::AlignVCenter | Qt::TextSingleLine |
+                                 Qt::TextDontClip,
+                             text);
+            y += line + spacing;
+        }
+    }
+    painter.restore();
+}
+
+void writePdf(const PreparedReport& report, const QString& path)
+{
+    QBuffer bytes;
+    bytes.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&bytes);
+        writer.setCreator(QStringLiteral("ТЕСКАР-7"));
+        writer.setTitle(QStringLiteral("ТЕСКАР-7"));
+        writer.setResolution(1200);
+        QPageLayout layout(QPageSize(QPageSize::A4),
+                           report.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                           QMarginsF());
+        layout.setMode(QPageLayout::FullPageMode);
+        writer.setPageLayout(layout);
+        QPainter painter;
+        if (!painter.begin(&writer))
+            throw Error(QStringLiteral("Не удалось создать файл %1").arg(path));
+        for (size_t i = 0; i < report.pages.size(); ++i) {
+            if (i > 0)
+                writer.newPage();
+            paintPage(painter, report.pages[i], writer.resolution());
+        }
+        painter.end();
+    }
+    QString error;
+    if (!writeFileSafely(path, bytes.data(), error))
+        throw Error(QStringLiteral("Не удалось записать файл %1: %2").arg(path, error));
+}
+
+} // namespace t7::report

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "output/report/prepared_report.h"
+
+#include <QFont>
+
+namespace t7::dbf {
+class Table;
+}
+
+namespace t7::report {
+
+// Told how far a preparation is; answers false to cancel it.
+class ProgressSink
+{
+public:
+    virtual ~ProgressSink() = default;
+    // pass 1 counts the pages, pass 2 produces them; row of rows done.
+    virtual bool progress(int pass, qint64 row, qint64 rows) = 0;
+};
+
+// The font of a text object as drawn and measured.
+QFont fontOf(const FontSpec& spec);
+
+// Measures text at one fixed reference resolution, whatever the screen or printer, so that
+// every output breaks lines and pages alike. Sizes are in template units.
+class TextMeasure
+{
+public:
+    double lineHeight(const FontSpec& font);
+    double width(const FontSpec& font, const QString& text);
+    // The lines a text takes in `width`: broken at blanks, a word longer than a line at its
+    // characters; explicit line breaks are kept.
+    QStringList wrap(const FontSpec& font, const QString& text, double width);
+
+private:
+    struct Cached;
+    const Cached& cached(const FontSpec& font);
+    std::vector<std::pair<FontSpec, std::shared_ptr<Cached>>> m_fonts;
+};
+
+// Formats a field's text for a value format, as the printed report shows it.
+QString formatValue(const QString& text, ValueFormat format);
+
+// Builds the pages of a report over the open table in its current order: two passes, the
+// first counting the pages. Returns false, with no pages, when the sink cancelled. Throws
+// t7::Error when an expression cannot be evaluated.
+bool prepareReport(const ReportTemplate& report, dbf::Table& table, PreparedReport& out,
+                   ProgressSink* sink = nullptr);
+
+} // namespace t7::report
