@@ -164,6 +164,7 @@ TForm1::TForm1(Prompts& prompts, QByteArrayView deviceImage, QWidget* parent)
     layout->addWidget(DBGridPro1);
     setCentralWidget(surface);
     m_rows = std::make_unique<RowCommands>(*DBGridPro1, Dbf1, m_commands, *this, m_prompts);
+    m_reports = std::make_unique<ReportCommands>(this, Dbf1, m_commands.TableOpen, m_prompts);
 
     buildMenus();
     buildToolBar();
@@ -454,10 +455,7 @@ void TForm1::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-// The report, its preview, the export and the charts come with their own windows.
-void TForm1::N8Click() {}
-void TForm1::N9Click() {}
-void TForm1::N22Click() {}
+// The export and the charts come with their own windows.
 void TForm1::Excel1Click() {}
 void TForm1::N15Click() {}
 

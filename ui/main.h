@@ -2,6 +2,7 @@
 
 #include "data/dbf/table.h"
 #include "data/file_commands.h"
+#include "output_ui/report_commands.h"
 #include "ui/grid.h"
 #include "ui/row_commands.h"
 #include "ui/selection_stats.h"
@@ -69,9 +70,9 @@ public:
     void N4Click() { m_commands.N4Click(); }
     void N5Click() { m_commands.N5Click(); }
     void N7Click() { m_commands.N7Click(); }
-    void N8Click();
-    void N9Click();
-    void N22Click();
+    void N8Click() { m_reports->N8Click(); }
+    void N9Click() { m_reports->N9Click(); }
+    void N22Click() { m_reports->N22Click(); }
     void Excel1Click();
     void N11Click() { close(); }
     void N15Click();
@@ -90,6 +91,7 @@ public:
     void DBGridPro1InitEdit() { m_commands.TableModified = true; }
 
     RowCommands& rows() { return *m_rows; }
+    ReportCommands& reports() { return *m_reports; }
 
     // DataFileView.
     Prompts& prompts() override { return m_prompts; }
@@ -128,6 +130,7 @@ private:
     Prompts& m_prompts;
     DataFileCommands m_commands;
     std::unique_ptr<RowCommands> m_rows; // made once the grid is there
+    std::unique_ptr<ReportCommands> m_reports;
     TForm2* m_form2 = nullptr;
     std::unique_ptr<QSettings> m_settings;
     bool m_noFileLook = true;

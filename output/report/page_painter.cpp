@@ -31,6 +31,7 @@ Qt::Alignment horizontal(HAlign align)
 void paintPage(QPainter& painter, const PreparedPage& page, double dpi)
 {
     const double scale = dpi / kUnitsPerInch;
+    const double deviceDpi = painter.device() ? painter.device()->logicalDpiY() : dpi;
     TextMeasure measure;
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
@@ -46,7 +47,10 @@ void paintPage(QPainter& painter, const PreparedPage& page, double dpi)
         }
         if (object.lines.isEmpty())
             continue;
-        const QFont font = fontOf(object.font);
+        // Point sizes are drawn at the device's own resolution; a preview at another zoom
+        // draws them larger or smaller with the rest of the page.
+        QFont font = fontOf(object.font);
+        font.setPointSizeF(object.font.pointSize * dpi / deviceDpi);
         painter.setFont(font);
         painter.setPen(Qt::black);
         // Lines as measured at the reference resolution, placed as the layout placed them.
