@@ -72,8 +72,13 @@ double TextMeasure::width(const FontSpec& font, const QString& text)
 
 QStringList TextMeasure::wrap(const FontSpec& font, const QString& text, double width)
 {
-    QStringList lines;
     const double limit = width + 1e-9;
+    // Most cells hold one short value: one measurement tells.
+    if (!text.contains(QLatin1Char('\n')) && !text.startsWith(QLatin1Char(' ')) &&
+        !text.endsWith(QLatin1Char(' ')) && !text.contains(QStringLiteral("  ")) &&
+        this->width(font, text) <= limit)
+        return {text};
+    QStringList lines;
     for (const QString& paragraph : text.split(QLatin1Char('\n'))) {
         QString line;
         for (const QString& word : paragraph.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
