@@ -115,8 +115,8 @@ void ReportCommands::print(const report::PreparedReport& pages, QPrinter& printe
     printer.setPageOrientation(pages.landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
     printer.setPageSize(QPageSize(QPageSize::A4));
     const int count = int(pages.pages.size());
-    int from = printer.fromPage() > 0 ? printer.fromPage() : 1;
-    int to = printer.toPage() > 0 ? std::min(printer.toPage(), count) : count;
+    const int from = printer.fromPage() > 0 ? printer.fromPage() : 1;
+    const int to = printer.toPage() > 0 ? std::min(printer.toPage(), count) : count;
     QPainter painter;
     if (!painter.begin(&printer))
         throw Error(QStringLiteral("Принтер недоступен"));

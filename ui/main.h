@@ -74,6 +74,7 @@ public:
     void N9Click() { m_reports->N9Click(); }
     void N22Click() { m_reports->N22Click(); }
     void Excel1Click();
+    // Leaving runs the same steps as closing the window: no edit is dropped unasked.
     void N11Click() { close(); }
     void N15Click();
     void N17Click() { m_rows->N17Click(); }
