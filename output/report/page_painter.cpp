@@ -38,36 +38,37 @@ void paintPage(QPainter& painter, const PreparedPage& page, double dpi)
     painter.setRenderHint(QPainter::TextAntialiasing, true);
     QPen frame(Qt::black, 1 * scale, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
     for (const PreparedObject& object : page.objects) {
-        const QRectF rect(object.rect.x() * scale, object.rect.y() * scale,
-                          object.rect.width() * scale, object.rect.height() * scale);
-        if (object.frame) {
+        const ObjectStyle& style = *object.style;
+        const QRectF rect(object.x * scale, object.y * scale, object.width * scale,
+                          object.height * scale);
+        if (style.frame) {
             painter.setPen(frame);
             painter.setBrush(Qt::NoBrush);
             painter.drawRect(rect);
         }
-        if (object.lines.isEmpty())
+        if (object.textLength == 0)
             continue;
         // Point sizes are drawn at the device's own resolution; a preview at another zoom
         // draws them larger or smaller with the rest of the page.
-        QFont font = fontOf(object.font);
-        font.setPointSizeF(object.font.pointSize * dpi / deviceDpi);
+        QFont font = fontOf(style.font);
+        font.setPointSizeF(style.font.pointSize * dpi / deviceDpi);
         painter.setFont(font);
         painter.setPen(Qt::black);
         // Lines as measured at the reference resolution, placed as the layout placed them.
-        const double line = measure.lineHeight(object.font) * scale;
-        const double spacing = object.lineSpacing * scale;
-        const QRectF inner = rect.adjusted(object.gapX * scale, object.gapY * scale,
-                                           -object.gapX * scale, -object.gapY * scale);
-        const double block =
-            double(object.lines.size()) * line + double(object.lines.size() - 1) * spacing;
+        const QStringList lines = page.lines(object);
+        const double line = measure.lineHeight(style.font) * scale;
+        const double spacing = style.lineSpacing * scale;
+        const QRectF inner = rect.adjusted(style.gapX * scale, style.gapY * scale,
+                                           -style.gapX * scale, -style.gapY * scale);
+        const double block = double(lines.size()) * line + double(lines.size() - 1) * spacing;
         double y = inner.top();
-        if (object.vAlign == VAlign::Center)
+        if (style.vAlign == VAlign::Center)
             y += (inner.height() - block) / 2;
-        else if (object.vAlign == VAlign::Bottom)
+        else if (style.vAlign == VAlign::Bottom)
             y += inner.height() - block;
-        for (const QString& text : object.lines) {
+        for (const QString& text : lines) {
             painter.drawText(QRectF(inner.left(), y, inner.width(), line),
-                             horizontal(object.hAlign) | Qt::AlignVCenter | Qt::TextSingleLine |
+                             horizontal(style.hAlign) | Qt::AlignVCenter | Qt::TextSingleLine |
                                  Qt::TextDontClip,
                              text);
             y += line + spacing;

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -70,48 +71,58 @@ double TextMeasure::width(const FontSpec& font, const QString& text)
     return cached(font).metrics.horizontalAdvance(text) / kDotsPerUnit;
 }
 
-QStringList TextMeasure::wrap(const FontSpec& font, const QString& text, double width)
+int TextMeasure::wrap(const FontSpec& font, const QString& text, double width, QString& out)
 {
     const double limit = width + 1e-9;
+    const QFontMetricsF& metrics = cached(font).metrics;
+    const auto fits = [&](const QString& line) {
+        return metrics.horizontalAdvance(line) / kDotsPerUnit <= limit;
+    };
     // Most cells hold one short value: one measurement tells.
     if (!text.contains(QLatin1Char('\n')) && !text.startsWith(QLatin1Char(' ')) &&
-        !text.endsWith(QLatin1Char(' ')) && !text.contains(QStringLiteral("  ")) &&
-        this->width(font, text) <= limit)
-        return {text};
-    QStringList lines;
+        !text.endsWith(QLatin1Char(' ')) && !text.contains(QStringLiteral("  ")) && fits(text)) {
+        out += text;
+        return 1;
+    }
+    int count = 0;
+    const auto addLine = [&](const QString& line) {
+        if (count++ > 0)
+            out += QLatin1Char('\n');
+        out += line;
+    };
     for (const QString& paragraph : text.split(QLatin1Char('\n'))) {
         QString line;
         for (const QString& word : paragraph.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
             const QString candidate = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
-            if (this->width(font, candidate) <= limit) {
+            if (fits(candidate)) {
                 line = candidate;
                 continue;
             }
             if (!line.isEmpty())
-                lines.append(line);
+                addLine(line);
             line = word;
             // A word wider than the line is broken at its characters.
-            while (line.size() > 1 && this->width(font, line) > limit) {
-                qsizetype fits = 1;
-                while (fits + 1 < line.size() && this->width(font, line.left(fits + 1)) <= limit)
-                    ++fits;
-                lines.append(line.left(fits));
-                line = line.mid(fits);
+            while (line.size() > 1 && !fits(line)) {
+                qsizetype taken = 1;
+                while (taken + 1 < line.size() && fits(line.left(taken + 1)))
+                    ++taken;
+                addLine(line.left(taken));
+                line = line.mid(taken);
             }
         }
-        lines.append(line);
+        addLine(line);
     }
-    return lines;
+    return count;
 }
 
-QString formatValue(const QString& text, ValueFormat format)
+QString formatValue(const QString& text, ValueFormat format, const NumberReader& reader)
 {
     if (format == ValueFormat::Text)
         return text;
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty())
         return QString();
-    const std::optional<double> value = NumberReader().readLocaleThenComma(trimmed);
+    const std::optional<double> value = reader.readLocaleThenComma(trimmed);
     if (!value)
         return text;
     if (format == ValueFormat::General) {
@@ -125,12 +136,118 @@ QString formatValue(const QString& text, ValueFormat format)
 
 namespace {
 
+// A text object with its expressions read once: literal pieces, page numbers and fields.
+struct CompiledObject
+{
+    struct Piece
+    {
+        enum Kind { Literal, Page, TotalPages, Field } kind = Literal;
+        QString literal;
+        int field = -1;
+    };
+    const TextObject* object = nullptr;
+    const ObjectStyle* style = nullptr;
+    std::vector<Piece> pieces;
+    bool valueOnly = false; // one expression and nothing else: the value format applies
+    double lineHeight = 0;
+};
+
+struct CompiledBand
+{
+    const Band* band = nullptr;
+    std::vector<CompiledObject> objects;
+};
+
+CompiledObject::Piece compileExpression(const QString& inner, const dbf::Table& table)
+{
+    using Piece = CompiledObject::Piece;
+    if (inner == QLatin1String("PAGE#"))
+        return {Piece::Page, {}, -1};
+    if (inner == QLatin1String("TOTALPAGES"))
+        return {Piece::TotalPages, {}, -1};
+    static const QRegularExpression field(QStringLiteral("^Dbf1\\.\"([^\"]+)\"$"));
+    const QRegularExpressionMatch match = field.match(inner);
+    const int index = match.hasMatch() && table.isOpen() ? table.fieldIndex(match.captured(1)) : -1;
+    if (index < 0)
+        throw Error(QStringLiteral("Выражение [%1] не удалось вычислить").arg(inner));
+    return {Piece::Field, {}, index};
+}
+
+// The template read once for one preparation: its styles and its objects' expressions.
+class CompiledReport
+{
+public:
+    CompiledReport(const ReportTemplate& report, const dbf::Table& table, TextMeasure& measure)
+    {
+        // Every style is in the table before any object points to it.
+        auto styles = std::make_shared<std::vector<ObjectStyle>>();
+        for (const Band& band : report.bands)
+            for (const TextObject& object : band.objects) {
+                const ObjectStyle style = styleOf(object);
+                if (std::find(styles->begin(), styles->end(), style) == styles->end())
+                    styles->push_back(style);
+            }
+        m_styles = styles;
+        for (const Band& band : report.bands) {
+            CompiledBand compiled{&band, {}};
+            for (const TextObject& object : band.objects)
+                compiled.objects.push_back(compile(object, table, measure));
+            m_bands.push_back(std::move(compiled));
+        }
+    }
+
+    const CompiledBand* band(BandKind kind) const
+    {
+        for (const CompiledBand& band : m_bands)
+            if (band.band->kind == kind)
+                return &band;
+        return nullptr;
+    }
+    std::shared_ptr<const std::vector<ObjectStyle>> styles() const { return m_styles; }
+
+private:
+    static ObjectStyle styleOf(const TextObject& object)
+    {
+        return {object.font,     object.hAlign, object.vAlign, object.frame,
+                object.wordWrap, object.gapX,   object.gapY,   object.lineSpacing};
+    }
+
+    CompiledObject compile(const TextObject& object, const dbf::Table& table,
+                           TextMeasure& measure) const
+    {
+        static const QRegularExpression brackets(QStringLiteral("\\[([^\\]]*)\\]"));
+        CompiledObject compiled;
+        compiled.object = &object;
+        compiled.style = &*std::find(m_styles->begin(), m_styles->end(), styleOf(object));
+        compiled.lineHeight = measure.lineHeight(object.font);
+        qsizetype at = 0;
+        bool whole = false;
+        for (auto it = brackets.globalMatch(object.text); it.hasNext();) {
+            const QRegularExpressionMatch match = it.next();
+            whole = match.capturedStart() == 0 && match.capturedEnd() == object.text.size();
+            if (match.capturedStart() > at)
+                compiled.pieces.push_back({CompiledObject::Piece::Literal,
+                                           object.text.mid(at, match.capturedStart() - at), -1});
+            compiled.pieces.push_back(compileExpression(match.captured(1), table));
+            at = match.capturedEnd();
+        }
+        if (at < object.text.size())
+            compiled.pieces.push_back({CompiledObject::Piece::Literal, object.text.mid(at), -1});
+        compiled.valueOnly = whole;
+        return compiled;
+    }
+
+    std::shared_ptr<const std::vector<ObjectStyle>> m_styles;
+    std::vector<CompiledBand> m_bands;
+};
+
 // One preparation pass over the table.
 class Builder
 {
 public:
-    Builder(const ReportTemplate& report, dbf::Table& table, TextMeasure& measure)
-        : m_report(report), m_table(table), m_measure(measure)
+    Builder(const ReportTemplate& report, const CompiledReport& compiled, const dbf::Table& table,
+            TextMeasure& measure)
+        : m_report(report), m_compiled(compiled), m_table(table), m_measure(measure)
     {}
 
     int totalPages = 0;
@@ -142,29 +259,38 @@ public:
         const double top = m_report.marginTop;
         const double footerHeight = bandHeight(BandKind::PageFooter);
         const double footerTop = m_report.pageHeightUnits() - m_report.marginBottom - footerHeight;
-        const Band* data = m_report.band(BandKind::MasterData);
+        const CompiledBand* data = m_compiled.band(BandKind::MasterData);
 
         startPage(top);
         place(BandKind::ReportTitle);
         place(BandKind::PageHeader);
         bool rowsOnPage = false;
-        const qint64 rows = m_table.visibleCount();
-        qint64 done = 0;
-        if (data && rows > 0) {
-            for (m_table.first(); !m_table.eof(); m_table.next()) {
+        const std::vector<quint32>& order = m_table.order();
+        const qint64 rows = qint64(order.size());
+        // A row being edited shows as edited.
+        const qint64 edited =
+            m_table.state() == dbf::Table::State::Edit ? qint64(m_table.recNo()) - 1 : -1;
+        if (data) {
+            for (qint64 done = 0; done < rows; ++done) {
                 if (sink && done % 128 == 0 && !sink->progress(pass, done, rows))
                     return false;
-                Placed band = evaluate(*data);
-                if (rowsOnPage && m_y + band.height > footerTop + 1e-9) {
+                const quint32 record = order[size_t(done)];
+                m_record = qint64(record) == edited ? -1 : qint64(record);
+                const double height = evaluate(*data);
+                if (rowsOnPage && m_y + height > footerTop + 1e-9) {
+                    // The row goes on the next page; its texts go with it.
+                    pages.back().texts.truncate(m_bandTextStart);
+                    m_band.clear();
                     endPage();
                     startPage(top);
                     place(BandKind::PageHeader);
+                    evaluate(*data);
                 }
-                put(band);
+                put(height);
                 rowsOnPage = true;
-                ++done;
             }
         }
+        m_record = -1;
         endPage();
         if (sink && !sink->progress(pass, rows, rows))
             return false;
@@ -172,10 +298,11 @@ public:
     }
 
 private:
-    struct Placed
+    // An object of the band being placed: its text already in the page's texts.
+    struct Pending
     {
-        double height = 0;
-        std::vector<PreparedObject> objects; // y relative to the band
+        const CompiledObject* object;
+        quint32 textStart, textLength;
     };
 
     double bandHeight(BandKind kind) const
@@ -192,117 +319,121 @@ private:
 
     void endPage()
     {
-        const Band* footer = m_report.band(BandKind::PageFooter);
-        if (!footer)
-            return;
-        m_y = m_report.pageHeightUnits() - m_report.marginBottom - footer->height;
-        put(evaluate(*footer));
+        if (const CompiledBand* footer = m_compiled.band(BandKind::PageFooter)) {
+            m_y = m_report.pageHeightUnits() - m_report.marginBottom - footer->band->height;
+            put(evaluate(*footer));
+        }
+        // A long report holds many pages: none keeps more than it needs.
+        pages.back().texts.squeeze();
+        pages.back().objects.shrink_to_fit();
     }
 
     void place(BandKind kind)
     {
-        if (const Band* band = m_report.band(kind))
+        if (const CompiledBand* band = m_compiled.band(kind))
             put(evaluate(*band));
     }
 
-    void put(Placed band)
+    QString fieldText(int field) const
     {
-        for (PreparedObject& object : band.objects) {
-            object.rect.translate(0, m_y);
-            pages.back().objects.push_back(std::move(object));
-        }
-        m_y += band.height;
+        return m_record >= 0 ? m_table.textOf(quint32(m_record), field)
+                             : m_table.text(m_table.fields()[size_t(field)].name);
     }
 
-    QString expression(const QString& inner) const
+    QString evaluateText(const CompiledObject& object) const
     {
-        if (inner == QLatin1String("PAGE#"))
-            return QString::number(pages.size());
-        if (inner == QLatin1String("TOTALPAGES"))
-            return QString::number(totalPages);
-        static const QRegularExpression field(QStringLiteral("^Dbf1\\.\"([^\"]+)\"$"));
-        const QRegularExpressionMatch match = field.match(inner);
-        if (match.hasMatch() && m_table.isOpen() && !m_table.eof())
-            return m_table.text(match.captured(1));
-        throw Error(QStringLiteral("Выражение [%1] не удалось вычислить").arg(inner));
-    }
-
-    QString evaluateText(const TextObject& object) const
-    {
-        static const QRegularExpression brackets(QStringLiteral("\\[([^\\]]*)\\]"));
         QString text;
-        qsizetype at = 0;
-        bool fieldOnly = true;
-        for (auto it = brackets.globalMatch(object.text); it.hasNext();) {
-            const QRegularExpressionMatch match = it.next();
-            if (match.capturedStart() != 0 || match.capturedEnd() != object.text.size())
-                fieldOnly = false;
-            text += object.text.mid(at, match.capturedStart() - at);
-            text += expression(match.captured(1));
-            at = match.capturedEnd();
+        for (const CompiledObject::Piece& piece : object.pieces) {
+            switch (piece.kind) {
+            case CompiledObject::Piece::Literal:
+                text += piece.literal;
+                break;
+            case CompiledObject::Piece::Page:
+                text += QString::number(pages.size());
+                break;
+            case CompiledObject::Piece::TotalPages:
+                text += QString::number(totalPages);
+                break;
+            case CompiledObject::Piece::Field:
+                if (!m_table.isOpen() || (m_record < 0 && m_table.eof()))
+                    throw Error(QStringLiteral("Выражение [%1] не удалось вычислить")
+                                    .arg(object.object->text));
+                text += fieldText(piece.field);
+                break;
+            }
         }
-        text += object.text.mid(at);
-        // The value format applies to a text that is one expression, as a value cell holds.
-        return fieldOnly && at > 0 ? formatValue(text, object.format) : text;
+        return object.valueOnly ? formatValue(text, object.object->format, m_reader) : text;
     }
 
-    Placed evaluate(const Band& band) const
+    // Evaluates a band into the current page's texts and returns its height; put() places it.
+    double evaluate(const CompiledBand& band)
     {
-        Placed placed;
-        placed.height = band.height;
-        placed.objects.reserve(band.objects.size());
-        for (const TextObject& object : band.objects) {
-            PreparedObject prepared;
+        QString& texts = pages.back().texts;
+        m_band.clear();
+        m_bandTextStart = texts.size();
+        m_bandHeight = band.band->height;
+        double height = m_bandHeight;
+        for (const CompiledObject& object : band.objects) {
+            const TextObject& source = *object.object;
             const QString text = evaluateText(object);
-            prepared.lines = object.wordWrap
-                                 ? m_measure.wrap(object.font, text, object.width - 2 * object.gapX)
-                                 : text.split(QLatin1Char('\n'));
-            prepared.font = object.font;
-            prepared.hAlign = object.hAlign;
-            prepared.vAlign = object.vAlign;
-            prepared.frame = object.frame;
-            prepared.wordWrap = object.wordWrap;
-            prepared.gapX = object.gapX;
-            prepared.gapY = object.gapY;
-            prepared.lineSpacing = object.lineSpacing;
-            prepared.rect = QRectF(object.x, 0, object.width, band.height);
-            if (object.stretch) {
-                const qsizetype n = prepared.lines.size();
-                const double needed = double(n) * m_measure.lineHeight(object.font) +
-                                      double(n - 1) * object.lineSpacing + 2 * object.gapY;
-                placed.height = std::max(placed.height, needed);
+            const auto start = quint32(texts.size());
+            int lines = 1;
+            if (source.wordWrap) {
+                lines = m_measure.wrap(source.font, text, source.width - 2 * source.gapX, texts);
+            } else {
+                texts += text;
+                lines = int(text.count(QLatin1Char('\n'))) + 1;
             }
-            placed.objects.push_back(std::move(prepared));
+            m_band.push_back({&object, start, quint32(texts.size()) - start});
+            if (source.stretch) {
+                const double needed = double(lines) * object.lineHeight +
+                                      double(lines - 1) * source.lineSpacing + 2 * source.gapY;
+                height = std::max(height, needed);
+            }
         }
-        // The cells of one band stay of one height, so that their frames join.
-        for (size_t i = 0; i < band.objects.size(); ++i)
-            if (band.objects[i].stretch)
-                placed.objects[i].rect.setHeight(placed.height);
-        return placed;
+        return height;
+    }
+
+    void put(double height)
+    {
+        PreparedPage& page = pages.back();
+        for (const Pending& pending : m_band) {
+            const TextObject& source = *pending.object->object;
+            // The cells of one band stay of one height, so that their frames join.
+            const double own = source.stretch ? height : m_bandHeight;
+            page.objects.push_back({float(source.x), float(m_y), float(source.width), float(own),
+                                    pending.textStart, pending.textLength, pending.object->style});
+        }
+        m_band.clear();
+        m_y += height;
     }
 
     const ReportTemplate& m_report;
-    dbf::Table& m_table;
+    const CompiledReport& m_compiled;
+    const dbf::Table& m_table;
     TextMeasure& m_measure;
+    NumberReader m_reader;
+    std::vector<Pending> m_band;
+    qint64 m_record = -1; // the record being placed; -1 for the current row
+    qsizetype m_bandTextStart = 0;
+    double m_bandHeight = 0;
     double m_y = 0;
 };
 
 } // namespace
 
-bool prepareReport(const ReportTemplate& report, dbf::Table& table, PreparedReport& out,
+bool prepareReport(const ReportTemplate& report, const dbf::Table& table, PreparedReport& out,
                    ProgressSink* sink)
 {
     out = PreparedReport{};
-    const qint64 position = table.position();
     TextMeasure measure;
-    Builder builder(report, table, measure);
+    const CompiledReport compiled(report, table, measure);
+    Builder builder(report, compiled, table, measure);
     bool done = builder.run(1, sink);
     if (done) {
         builder.totalPages = int(builder.pages.size());
         done = builder.run(2, sink);
     }
-    if (position >= 0)
-        table.goToPosition(position);
     if (!done)
         return false;
     out.pageWidth = report.pageWidthUnits();
@@ -312,6 +443,7 @@ bool prepareReport(const ReportTemplate& report, dbf::Table& table, PreparedRepo
     out.marginTop = report.marginTop;
     out.marginRight = report.marginRight;
     out.marginBottom = report.marginBottom;
+    out.styles = compiled.styles();
     out.pages = std::move(builder.pages);
     return true;
 }

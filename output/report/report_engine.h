@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/number_text.h"
 #include "output/report/prepared_report.h"
 
 #include <QFont>
@@ -29,9 +30,10 @@ class TextMeasure
 public:
     double lineHeight(const FontSpec& font);
     double width(const FontSpec& font, const QString& text);
-    // The lines a text takes in `width`: broken at blanks, a word longer than a line at its
-    // characters; explicit line breaks are kept.
-    QStringList wrap(const FontSpec& font, const QString& text, double width);
+    // The lines a text takes in `width`, appended to `out` joined by '\n': broken at blanks,
+    // a word longer than a line at its characters; explicit line breaks are kept. Returns
+    // the number of lines.
+    int wrap(const FontSpec& font, const QString& text, double width, QString& out);
 
 private:
     struct Cached;
@@ -40,12 +42,13 @@ private:
 };
 
 // Formats a field's text for a value format, as the printed report shows it.
-QString formatValue(const QString& text, ValueFormat format);
+QString formatValue(const QString& text, ValueFormat format,
+                    const NumberReader& reader = NumberReader());
 
 // Builds the pages of a report over the open table in its current order: two passes, the
 // first counting the pages. Returns false, with no pages, when the sink cancelled. Throws
 // t7::Error when an expression cannot be evaluated.
-bool prepareReport(const ReportTemplate& report, dbf::Table& table, PreparedReport& out,
+bool prepareReport(const ReportTemplate& report, const dbf::Table& table, PreparedReport& out,
                    ProgressSink* sink = nullptr);
 
 } // namespace t7::report

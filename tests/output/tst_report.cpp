@@ -35,11 +35,11 @@ QStringList texts(const PreparedPage& page)
     for (const auto& object : page.objects)
         objects.push_back(&object);
     std::stable_sort(objects.begin(), objects.end(), [](const auto* a, const auto* b) {
-        return a->rect.y() != b->rect.y() ? a->rect.y() < b->rect.y() : a->rect.x() < b->rect.x();
+        return a->y != b->y ? a->y < b->y : a->x < b->x;
     });
     QStringList list;
     for (const auto* object : objects)
-        list.append(object->lines.join(QLatin1Char(' ')));
+        list.append(page.lines(*object).join(QLatin1Char(' ')));
     return list;
 }
 
@@ -49,11 +49,11 @@ QList<QStringList> rowsOf(const PreparedPage& page)
     QMap<double, QStringList> rows;
     double headingTop = -1;
     for (const auto& object : page.objects)
-        if (object.frame && object.lines.join(QLatin1Char(' ')) == QLatin1String("N"))
-            headingTop = object.rect.y();
+        if (object.style->frame && page.text(object) == QLatin1String("N"))
+            headingTop = object.y;
     for (const auto& object : page.objects)
-        if (object.frame && object.rect.y() > headingTop)
-            rows[object.rect.y()].append(object.lines.join(QLatin1Char(' ')));
+        if (object.style->frame && object.y > headingTop)
+            rows[object.y].append(page.lines(object).join(QLatin1Char(' ')));
     return rows.values();
 }
 
@@ -159,8 +159,8 @@ private slots:
         QCOMPARE(shown.last(), QStringLiteral("Стр. 1 из 1"));
         QCOMPARE(shown.size(), 1 + 11 + 1);
         QVERIFY(shown.contains(QStringLiteral("Сила Fo, H"))); // a Latin H
-        QCOMPARE(pages.pages[0].objects[0].font.pointSize, 14.0);
-        QVERIFY(pages.pages[0].objects[0].font.bold);
+        QCOMPARE(pages.pages[0].objects[0].style->font.pointSize, 14.0);
+        QVERIFY(pages.pages[0].objects[0].style->font.bold);
     }
 
     // One-line rows: 12 on the first page (below the title), 14 on every further one, the
@@ -198,14 +198,14 @@ private slots:
         const PreparedReport pages = prepared(*t);
         std::vector<const report::PreparedObject*> second;
         for (const auto& object : pages.pages[0].objects)
-            if (object.frame && object.rect.y() > 72 + 64 + 60 + 39)
+            if (object.style->frame && object.y > 72 + 64 + 60 + 39)
                 second.push_back(&object);
         QCOMPARE(second.size(), size_t(11));
-        const double height = second[0]->rect.height();
+        const float height = second[0]->height;
         QVERIFY2(height > 40, qPrintable(QString::number(height)));
         for (const auto* object : second)
-            QCOMPARE(object->rect.height(), height); // every cell of the row alike
-        QVERIFY(second.back()->lines.size() >= 3);
+            QCOMPARE(object->height, height); // every cell of the row alike
+        QVERIFY(pages.pages[0].lines(*second.back()).size() >= 3);
     }
 
     void formats_data()
