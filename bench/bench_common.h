@@ -8,7 +8,11 @@
 #include "tools/sim/archive_gen.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 
@@ -20,6 +24,15 @@ inline double timeMs(const std::function<void()>& work)
     clock.start();
     work();
     return double(clock.nsecsElapsed()) / 1e6;
+}
+
+// The fastest of `runs` runs: the figure least disturbed by whatever else the machine does.
+inline double bestMs(int runs, const std::function<void()>& work)
+{
+    double best = timeMs(work);
+    for (int run = 1; run < runs; ++run)
+        best = std::min(best, timeMs(work));
+    return best;
 }
 
 inline void report(const char* what, double ms, double target)
@@ -49,6 +62,50 @@ inline void fillTable(const QString& path, int rows)
         table.setText(u"P_1", scaledText(o.p1, 1000));
         table.post();
     }
+}
+
+// A generated file of `rows` rows, opened read only as the report commands see it.
+inline void openGenerated(dbf::Table& table, const QString& path, int rows)
+{
+    fillTable(path, rows);
+    table.setPath(path);
+    table.open(measurementRequirements(), true);
+}
+
+// The rows of an open table as CSV text, for a peer program to convert.
+inline void writeRowsCsv(const dbf::Table& table, const QString& path)
+{
+    QFile csv(path);
+    if (!csv.open(QIODevice::WriteOnly))
+        return;
+    for (const quint32 record : table.order()) {
+        QStringList cells;
+        for (int f = 0; f < int(table.fields().size()); ++f)
+            cells.append(table.textOf(record, f));
+        csv.write(cells.join(QLatin1Char(';')).toUtf8() + '\n');
+    }
+}
+
+// LibreOffice converting a file headless, when it is installed: the faster of two runs, or
+// a negative number when it is not there.
+inline double officeConvert(const QString& file, const QString& format, const QString& folder)
+{
+    const QString office = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    if (office.isEmpty()) {
+        std::printf("LibreOffice is not installed: no ratio\n");
+        return -1;
+    }
+    return bestMs(2, [&] {
+        QProcess::execute(office, {QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+                                   format, QStringLiteral("--outdir"), folder, file});
+    });
+}
+
+inline void ratio(const char* what, double theirs, double ours)
+{
+    if (theirs >= 0)
+        std::printf("%-44s %10.1f ms   ratio %.1fx (target at least 3x)\n", what, theirs,
+                    theirs / ours);
 }
 
 } // namespace t7::bench

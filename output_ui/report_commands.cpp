@@ -1,14 +1,20 @@
 #include "output_ui/report_commands.h"
 
 #include "common/error.h"
+#include "common/product.h"
 #include "data/dbf/table.h"
 #include "output/report/page_painter.h"
 #include "output_ui/preview_window.h"
 
+#include <QCoreApplication>
+#include <QDesktopServices>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrinter>
 #include <QProgressDialog>
+#include <QUrl>
+
+#include <cmath>
 
 namespace t7 {
 
@@ -40,6 +46,47 @@ private:
     QProgressDialog m_dialog;
 };
 
+// The progress of an export; it cannot be cancelled, and it closes with its owner.
+class ExportProgressWindow : public report::ExportProgress
+{
+public:
+    explicit ExportProgressWindow(QWidget* parent) : m_dialog(parent)
+    {
+        m_dialog.setWindowTitle(QStringLiteral("Экспорт в Excel"));
+        m_dialog.setCancelButton(nullptr);
+        m_dialog.setWindowModality(Qt::WindowModal);
+        m_dialog.setMinimumDuration(300);
+        m_dialog.setRange(0, 0);
+    }
+    void started() override { show(QStringLiteral("Подождите пожалуйста ...")); }
+    void rowsSized(int row) override
+    {
+        show(QStringLiteral("Подготовка координат Y: %1").arg(row));
+    }
+    void columnsSized(int column) override
+    {
+        show(QStringLiteral("Подготовка координат X: %1").arg(column));
+    }
+    void objects(qint64 done, qint64 total, double secondsLeft) override
+    {
+        const qint64 left = qint64(std::ceil(secondsLeft));
+        show(QStringLiteral("Объектов: %1 - Осталось: %2:%3")
+                 .arg(done)
+                 .arg(left / 60)
+                 .arg(left % 60, 2, 10, QLatin1Char('0')));
+        m_dialog.setRange(0, 1000);
+        m_dialog.setValue(total == 0 ? 1000 : int(done * 1000 / total));
+    }
+
+private:
+    void show(const QString& text)
+    {
+        m_dialog.setLabelText(text);
+        QCoreApplication::processEvents();
+    }
+    QProgressDialog m_dialog;
+};
+
 } // namespace
 
 ReportCommands::ReportCommands(QWidget* parent, dbf::Table& table, const bool& tableOpen,
@@ -48,6 +95,10 @@ ReportCommands::ReportCommands(QWidget* parent, dbf::Table& table, const bool& t
       m_system(systemPrinters()), m_printers(m_system.get())
 {
     progressWindow = [this] { return std::make_unique<ProgressWindow>(m_parent); };
+    exportProgressWindow = [this] { return std::make_unique<ExportProgressWindow>(m_parent); };
+    openDocument = [](const QString& path) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    };
 }
 
 ReportCommands::~ReportCommands() = default;
@@ -97,6 +148,32 @@ void ReportCommands::N22Click()
     if (!m_pages && !prepare())
         return;
     printThroughDialog();
+}
+
+void ReportCommands::exp2excel(const QString& folder)
+{
+    if (!active() || !prepare())
+        return;
+    FileDialogSpec spec;
+    spec.filter = QStringLiteral("Книга Excel|*.xlsx|Текст CSV|*.csv");
+    spec.defaultSuffix = QStringLiteral("xlsx");
+    spec.folder = folder;
+    spec.confirmOverwrite = true;
+    const QString path = m_prompts.saveFileName(spec);
+    if (path.isEmpty())
+        return;
+    try {
+        if (path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)) {
+            report::exportCsv(report::measurementReport(), m_table, path);
+        } else {
+            const std::unique_ptr<report::ExportProgress> progress = exportProgressWindow();
+            report::exportWorkbook(*m_pages, path, progress.get());
+        }
+    } catch (const Error& e) {
+        m_prompts.message(e.text(), applicationTitle(), Icon::Error);
+        return;
+    }
+    openDocument(path);
 }
 
 void ReportCommands::printThroughDialog()

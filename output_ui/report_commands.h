@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/prompts.h"
+#include "output/export/workbook_export.h"
 #include "output/report/report_engine.h"
 #include "output_ui/printer_provider.h"
 
@@ -27,10 +28,16 @@ public:
     void N8Click();  // prepare, then the preview
     void N9Click();  // prepare, then print through the print dialog
     void N22Click(); // print the pages as last prepared
+    // Prepares, asks for a file name in `folder`, writes the workbook (or the CSV text) and
+    // shows it with the desktop's program for it.
+    void exp2excel(const QString& folder);
 
     // The seams: where the pages are printed, and the progress shown while preparing.
     void setPrinters(PrinterProvider& printers) { m_printers = &printers; }
     std::function<std::unique_ptr<report::ProgressSink>()> progressWindow;
+    std::function<std::unique_ptr<report::ExportProgress>()> exportProgressWindow;
+    // Shows a written file with the desktop's program for it.
+    std::function<void(const QString& path)> openDocument;
 
     // The pages of the last preparation; nothing after one that was cancelled or failed.
     const std::optional<report::PreparedReport>& lastPrepared() const { return m_pages; }

@@ -456,7 +456,10 @@ void TForm1::closeEvent(QCloseEvent* event)
 }
 
 // The export and the charts come with their own windows.
-void TForm1::Excel1Click() {}
+void TForm1::Excel1Click()
+{
+    m_reports->exp2excel(m_commands.DialogFolder);
+}
 void TForm1::N15Click() {}
 
 void TForm1::N24Click()

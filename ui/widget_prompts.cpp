@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 namespace t7 {
 
@@ -25,11 +26,22 @@ QMessageBox::Icon qtIcon(Icon icon)
     }
 }
 
-QString withSuffix(const QString& path, const FileDialogSpec& spec)
+QString withSuffix(const QString& path, const QString& suffix)
 {
-    if (path.isEmpty() || spec.defaultSuffix.isEmpty() || !QFileInfo(path).suffix().isEmpty())
+    if (path.isEmpty() || suffix.isEmpty() || !QFileInfo(path).suffix().isEmpty())
         return path;
-    return path + QLatin1Char('.') + spec.defaultSuffix;
+    return path + QLatin1Char('.') + suffix;
+}
+
+// The extension of a filter entry "Книга Excel (*.xlsx)"; empty when it has none.
+QString suffixOf(const QString& filter)
+{
+    const qsizetype dot = filter.indexOf(QStringLiteral("*."));
+    if (dot < 0)
+        return {};
+    QString suffix = filter.mid(dot + 2);
+    const qsizetype end = suffix.indexOf(QRegularExpression(QStringLiteral("[ ;)]")));
+    return end < 0 ? suffix : suffix.left(end);
 }
 
 } // namespace
@@ -62,11 +74,18 @@ QString WidgetPrompts::saveFileName(const FileDialogSpec& spec)
     QFileDialog dialog(m_parent, QString(), spec.folder, qtFilter(spec.filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(spec.defaultSuffix);
+    // The extension follows the chosen kind of file.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog](const QString& filter) noexcept {
+                         const QString suffix = suffixOf(filter);
+                         if (!suffix.isEmpty())
+                             dialog.setDefaultSuffix(suffix);
+                     });
     if (!spec.confirmOverwrite)
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    return withSuffix(dialog.selectedFiles().constFirst(), spec);
+    return withSuffix(dialog.selectedFiles().constFirst(), dialog.defaultSuffix());
 }
 
 QString WidgetPrompts::openFileName(const FileDialogSpec& spec)
@@ -77,7 +96,7 @@ QString WidgetPrompts::openFileName(const FileDialogSpec& spec)
     dialog.setDefaultSuffix(spec.defaultSuffix);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    return withSuffix(dialog.selectedFiles().constFirst(), spec);
+    return withSuffix(dialog.selectedFiles().constFirst(), spec.defaultSuffix);
 }
 
 std::optional<quint32> WidgetPrompts::chooseColor(quint32 initial)

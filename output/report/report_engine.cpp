@@ -5,11 +5,13 @@
 #include "data/number_text.h"
 
 #include <QFontMetricsF>
+#include <QHash>
 #include <QImage>
 #include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <memory>
 
 namespace t7::report {
@@ -46,37 +48,48 @@ QFont fontOf(const FontSpec& spec)
     return font;
 }
 
-struct TextMeasure::Cached
+struct TextMeasure::Font
 {
-    explicit Cached(const FontSpec& spec) : metrics(fontOf(spec), &referenceDevice()) {}
+    explicit Font(const FontSpec& spec) : metrics(fontOf(spec), &referenceDevice()) {}
+    // Widths in dots. A report measures the same short values again and again (dates,
+    // masses, and every text twice over its two passes): shaping each once is enough.
+    double width(const QString& text)
+    {
+        if (text.size() > 24)
+            return metrics.horizontalAdvance(text);
+        auto found = widths.constFind(text);
+        if (found == widths.constEnd())
+            found = widths.insert(text, metrics.horizontalAdvance(text));
+        return *found;
+    }
     QFontMetricsF metrics;
+    QHash<QString, double> widths;
 };
 
-const TextMeasure::Cached& TextMeasure::cached(const FontSpec& font)
+TextMeasure::Font& TextMeasure::font(const FontSpec& spec)
 {
     for (const auto& entry : m_fonts)
-        if (entry.first == font)
+        if (entry.first == spec)
             return *entry.second;
-    m_fonts.emplace_back(font, std::make_shared<Cached>(font));
+    m_fonts.emplace_back(spec, std::make_shared<Font>(spec));
     return *m_fonts.back().second;
 }
 
 double TextMeasure::lineHeight(const FontSpec& font)
 {
-    return cached(font).metrics.height() / kDotsPerUnit;
+    return this->font(font).metrics.height() / kDotsPerUnit;
 }
 
 double TextMeasure::width(const FontSpec& font, const QString& text)
 {
-    return cached(font).metrics.horizontalAdvance(text) / kDotsPerUnit;
+    return this->font(font).width(text) / kDotsPerUnit;
 }
 
-int TextMeasure::wrap(const FontSpec& font, const QString& text, double width, QString& out)
+int TextMeasure::wrap(Font& measured, const QString& text, double width, QString& out)
 {
     const double limit = width + 1e-9;
-    const QFontMetricsF& metrics = cached(font).metrics;
     const auto fits = [&](const QString& line) {
-        return metrics.horizontalAdvance(line) / kDotsPerUnit <= limit;
+        return measured.width(line) / kDotsPerUnit <= limit;
     };
     // Most cells hold one short value: one measurement tells.
     if (!text.contains(QLatin1Char('\n')) && !text.startsWith(QLatin1Char(' ')) &&
@@ -150,6 +163,7 @@ struct CompiledObject
     std::vector<Piece> pieces;
     bool valueOnly = false; // one expression and nothing else: the value format applies
     double lineHeight = 0;
+    TextMeasure::Font* font = nullptr;
 };
 
 struct CompiledBand
@@ -183,7 +197,7 @@ public:
         auto styles = std::make_shared<std::vector<ObjectStyle>>();
         for (const Band& band : report.bands)
             for (const TextObject& object : band.objects) {
-                const ObjectStyle style = styleOf(object);
+                const ObjectStyle style = styleOf(band, object);
                 if (std::find(styles->begin(), styles->end(), style) == styles->end())
                     styles->push_back(style);
             }
@@ -191,7 +205,7 @@ public:
         for (const Band& band : report.bands) {
             CompiledBand compiled{&band, {}};
             for (const TextObject& object : band.objects)
-                compiled.objects.push_back(compile(object, table, measure));
+                compiled.objects.push_back(compile(band, object, table, measure));
             m_bands.push_back(std::move(compiled));
         }
     }
@@ -206,20 +220,21 @@ public:
     std::shared_ptr<const std::vector<ObjectStyle>> styles() const { return m_styles; }
 
 private:
-    static ObjectStyle styleOf(const TextObject& object)
+    static ObjectStyle styleOf(const Band& band, const TextObject& object)
     {
-        return {object.font,     object.hAlign, object.vAlign, object.frame,
-                object.wordWrap, object.gapX,   object.gapY,   object.lineSpacing};
+        return {band.kind,       object.font, object.hAlign, object.vAlign,     object.frame,
+                object.wordWrap, object.gapX, object.gapY,   object.lineSpacing};
     }
 
-    CompiledObject compile(const TextObject& object, const dbf::Table& table,
+    CompiledObject compile(const Band& band, const TextObject& object, const dbf::Table& table,
                            TextMeasure& measure) const
     {
         static const QRegularExpression brackets(QStringLiteral("\\[([^\\]]*)\\]"));
         CompiledObject compiled;
         compiled.object = &object;
-        compiled.style = &*std::find(m_styles->begin(), m_styles->end(), styleOf(object));
+        compiled.style = &*std::find(m_styles->begin(), m_styles->end(), styleOf(band, object));
         compiled.lineHeight = measure.lineHeight(object.font);
+        compiled.font = &measure.font(object.font);
         qsizetype at = 0;
         bool whole = false;
         for (auto it = brackets.globalMatch(object.text); it.hasNext();) {
@@ -240,6 +255,43 @@ private:
     std::shared_ptr<const std::vector<ObjectStyle>> m_styles;
     std::vector<CompiledBand> m_bands;
 };
+
+// The text of an object for one record (-1: the table's current row), formatted.
+QString evaluateText(const CompiledObject& object, const dbf::Table& table, qint64 record, int page,
+                     int totalPages, const NumberReader& reader)
+{
+    QString text;
+    for (const CompiledObject::Piece& piece : object.pieces) {
+        switch (piece.kind) {
+        case CompiledObject::Piece::Literal:
+            text += piece.literal;
+            break;
+        case CompiledObject::Piece::Page:
+            text += QString::number(page);
+            break;
+        case CompiledObject::Piece::TotalPages:
+            text += QString::number(totalPages);
+            break;
+        case CompiledObject::Piece::Field:
+            if (record >= 0)
+                text += table.textOf(quint32(record), piece.field);
+            else if (table.isOpen() && !table.eof())
+                text += table.text(table.fields()[size_t(piece.field)].name);
+            else
+                throw Error(
+                    QStringLiteral("Выражение [%1] не удалось вычислить").arg(object.object->text));
+            break;
+        }
+    }
+    return object.valueOnly ? formatValue(text, object.object->format, reader) : text;
+}
+
+// The record (0-based) whose row is being edited, -1 when none: it shows as edited, from
+// the table's current row.
+qint64 editedRecord(const dbf::Table& table)
+{
+    return table.state() == dbf::Table::State::Edit ? qint64(table.recNo()) - 1 : -1;
+}
 
 // One preparation pass over the table.
 class Builder
@@ -267,9 +319,7 @@ public:
         bool rowsOnPage = false;
         const std::vector<quint32>& order = m_table.order();
         const qint64 rows = qint64(order.size());
-        // A row being edited shows as edited.
-        const qint64 edited =
-            m_table.state() == dbf::Table::State::Edit ? qint64(m_table.recNo()) - 1 : -1;
+        const qint64 edited = editedRecord(m_table);
         if (data) {
             for (qint64 done = 0; done < rows; ++done) {
                 if (sink && done % 128 == 0 && !sink->progress(pass, done, rows))
@@ -334,37 +384,6 @@ private:
             put(evaluate(*band));
     }
 
-    QString fieldText(int field) const
-    {
-        return m_record >= 0 ? m_table.textOf(quint32(m_record), field)
-                             : m_table.text(m_table.fields()[size_t(field)].name);
-    }
-
-    QString evaluateText(const CompiledObject& object) const
-    {
-        QString text;
-        for (const CompiledObject::Piece& piece : object.pieces) {
-            switch (piece.kind) {
-            case CompiledObject::Piece::Literal:
-                text += piece.literal;
-                break;
-            case CompiledObject::Piece::Page:
-                text += QString::number(pages.size());
-                break;
-            case CompiledObject::Piece::TotalPages:
-                text += QString::number(totalPages);
-                break;
-            case CompiledObject::Piece::Field:
-                if (!m_table.isOpen() || (m_record < 0 && m_table.eof()))
-                    throw Error(QStringLiteral("Выражение [%1] не удалось вычислить")
-                                    .arg(object.object->text));
-                text += fieldText(piece.field);
-                break;
-            }
-        }
-        return object.valueOnly ? formatValue(text, object.object->format, m_reader) : text;
-    }
-
     // Evaluates a band into the current page's texts and returns its height; put() places it.
     double evaluate(const CompiledBand& band)
     {
@@ -375,11 +394,12 @@ private:
         double height = m_bandHeight;
         for (const CompiledObject& object : band.objects) {
             const TextObject& source = *object.object;
-            const QString text = evaluateText(object);
+            const QString text =
+                evaluateText(object, m_table, m_record, int(pages.size()), totalPages, m_reader);
             const auto start = quint32(texts.size());
             int lines = 1;
             if (source.wordWrap) {
-                lines = m_measure.wrap(source.font, text, source.width - 2 * source.gapX, texts);
+                lines = m_measure.wrap(*object.font, text, source.width - 2 * source.gapX, texts);
             } else {
                 texts += text;
                 lines = int(text.count(QLatin1Char('\n'))) + 1;
@@ -446,6 +466,28 @@ bool prepareReport(const ReportTemplate& report, const dbf::Table& table, Prepar
     out.styles = compiled.styles();
     out.pages = std::move(builder.pages);
     return true;
+}
+
+void reportLines(const ReportTemplate& report, const dbf::Table& table,
+                 const std::function<void(const QStringList&)>& line)
+{
+    TextMeasure measure;
+    const CompiledReport compiled(report, table, measure);
+    const NumberReader reader;
+    const auto texts = [&](const CompiledBand& band, qint64 record) {
+        QStringList values;
+        for (const CompiledObject& object : band.objects)
+            values.append(evaluateText(object, table, record, 1, 1, reader));
+        return values;
+    };
+    if (const CompiledBand* header = compiled.band(BandKind::PageHeader))
+        line(texts(*header, -1));
+    const CompiledBand* data = compiled.band(BandKind::MasterData);
+    if (!data)
+        return;
+    const qint64 edited = editedRecord(table);
+    for (const quint32 record : table.order())
+        line(texts(*data, qint64(record) == edited ? -1 : qint64(record)));
 }
 
 } // namespace t7::report

@@ -5,6 +5,8 @@
 
 #include <QFont>
 
+#include <functional>
+
 namespace t7::dbf {
 class Table;
 }
@@ -28,17 +30,19 @@ QFont fontOf(const FontSpec& spec);
 class TextMeasure
 {
 public:
+    // A font as measured; it lives as long as the TextMeasure.
+    struct Font;
+    Font& font(const FontSpec& spec);
+
     double lineHeight(const FontSpec& font);
     double width(const FontSpec& font, const QString& text);
     // The lines a text takes in `width`, appended to `out` joined by '\n': broken at blanks,
     // a word longer than a line at its characters; explicit line breaks are kept. Returns
     // the number of lines.
-    int wrap(const FontSpec& font, const QString& text, double width, QString& out);
+    int wrap(Font& font, const QString& text, double width, QString& out);
 
 private:
-    struct Cached;
-    const Cached& cached(const FontSpec& font);
-    std::vector<std::pair<FontSpec, std::shared_ptr<Cached>>> m_fonts;
+    std::vector<std::pair<FontSpec, std::shared_ptr<Font>>> m_fonts;
 };
 
 // Formats a field's text for a value format, as the printed report shows it.
@@ -50,5 +54,10 @@ QString formatValue(const QString& text, ValueFormat format,
 // t7::Error when an expression cannot be evaluated.
 bool prepareReport(const ReportTemplate& report, const dbf::Table& table, PreparedReport& out,
                    ProgressSink* sink = nullptr);
+
+// The report as a table: the texts of the page heading, then those of the data band for
+// every row in the current order, formatted as printed but not wrapped.
+void reportLines(const ReportTemplate& report, const dbf::Table& table,
+                 const std::function<void(const QStringList&)>& line);
 
 } // namespace t7::report

@@ -350,6 +350,32 @@ private slots:
         QCOMPARE(failed, 7);
     }
 
+    // An export that the disk cannot take says so and leaves the workbook that had the
+    // name as it was, with nothing beside it.
+    void exportBeyondTheFileSizeLimit()
+    {
+        if (!QFile::exists(QStringLiteral("/usr/bin/prlimit")))
+            QSKIP("prlimit (util-linux) is not installed");
+        const QString data = path(QStringLiteral("export.db"));
+        QVERIFY(!dataFile(image300, data).isEmpty());
+        const QString book = path(QStringLiteral("export.xlsx"));
+        QCOMPARE(runCli({QStringLiteral("export"), data, book}).code, 0);
+        const qint64 complete = readAll(book).size();
+        QVERIFY(readAll(book).startsWith("PK"));
+        for (const qint64 limit : {qint64(0), qint64(2000), complete - 1}) {
+            QVERIFY(writeAll(book, "the old workbook"));
+            const Run run = runProgram(QStringLiteral("/usr/bin/prlimit"),
+                                       {QStringLiteral("--fsize=%1").arg(limit), cli(),
+                                        QStringLiteral("export"), data, book});
+            QVERIFY2(!run.killed, "the file size signal must not end the program");
+            QVERIFY2(run.code == 1, qPrintable(QStringLiteral("limit %1").arg(limit)));
+            QVERIFY2(run.errors.contains(QStringLiteral("Cannot create file")),
+                     qPrintable(run.errors));
+            QCOMPARE(readAll(book), QByteArray("the old workbook"));
+            QVERIFY(!QFile::exists(book + QStringLiteral(".new~")));
+        }
+    }
+
     // Anything but a regular file is refused at once instead of blocking the command.
     void fifoIsRefused()
     {

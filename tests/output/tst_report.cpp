@@ -5,6 +5,7 @@
 #include "output/report/report_engine.h"
 #include "output_ui/preview_window.h"
 #include "output_ui/report_commands.h"
+#include "tests/output/report_fixture.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_env.h"
 
@@ -21,12 +22,6 @@ using report::PreparedPage;
 using report::PreparedReport;
 
 namespace {
-
-struct Row
-{
-    int n;
-    QString t1, t2, p1, comment;
-};
 
 // The texts on a page, top to bottom, left to right, one string per object.
 QStringList texts(const PreparedPage& page)
@@ -105,37 +100,12 @@ class TestReport : public QObject
     QTemporaryDir dir;
     test::ScriptedPrompts prompts;
 
-    std::unique_ptr<dbf::Table> table(const QString& name, const QList<Row>& rows)
+    std::unique_ptr<dbf::Table> table(const QString& name, const QList<test::ReportRow>& rows)
     {
-        const QString path = dir.filePath(name);
-        QFile::remove(path);
-        createMeasurementFile(path, QDate(2012, 3, 9));
-        auto t = std::make_unique<dbf::Table>();
-        t->setPath(path);
-        t->open(measurementRequirements());
-        for (const Row& row : rows) {
-            t->append();
-            t->setInteger(u"N", row.n);
-            t->setText(u"DATE", QStringLiteral("09.03.2012"));
-            t->setText(u"TIME", QStringLiteral("10:00:00"));
-            t->setText(u"ST", QStringLiteral("1000"));
-            t->setText(u"T_1", row.t1);
-            t->setText(u"T_2", row.t2);
-            t->setText(u"P_1", row.p1);
-            t->setText(u"COMMENT", row.comment);
-            t->post();
-        }
-        return t;
+        return test::reportTable(dir.filePath(name), rows);
     }
 
-    static QList<Row> numbered(int count)
-    {
-        QList<Row> rows;
-        for (int n = 1; n <= count; ++n)
-            rows.append({n, QString::number(100 + n), QStringLiteral("300"), QStringLiteral("2,5"),
-                         QString()});
-        return rows;
-    }
+    static QList<test::ReportRow> numbered(int count) { return test::numberedRows(count); }
 
     static PreparedReport prepared(dbf::Table& t)
     {

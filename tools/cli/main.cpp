@@ -8,6 +8,7 @@
 #include "data/file_commands.h"
 #include "data/measurement.h"
 #include "device/codec.h"
+#include "output/export/workbook_export.h"
 #include "output/report/page_painter.h"
 #include "output/report/report_engine.h"
 
@@ -348,7 +349,8 @@ bool openSorted(t7::dbf::Table& table, const QString& path, const QString& sortF
     return true;
 }
 
-int reportCommand(const QStringList& arguments)
+// `report` writes the PDF, `export` the workbook or the CSV text, of the same prepared report.
+int outputCommand(const QStringList& arguments, bool exporting)
 {
     QCommandLineParser parser;
     const QCommandLineOption sortOption(QStringLiteral("sort"),
@@ -357,19 +359,40 @@ int reportCommand(const QStringList& arguments)
     const QCommandLineOption descendingOption(QStringLiteral("descending"),
                                               QStringLiteral("The greatest key first."));
     parser.addOptions({sortOption, descendingOption});
-    if (!parseCommand(parser, arguments,
-                      QStringLiteral("Prepares the printed report of a data file, exactly as the "
-                                     "preview shows it, and writes it as PDF."),
-                      QStringLiteral("report [--sort FIELD] [--descending] FILE.db OUT.pdf"), 2))
+    const bool parsed =
+        exporting
+            ? parseCommand(parser, arguments,
+                           QStringLiteral("Exports the printed report of a data file as the "
+                                          "window program does: a workbook (.xlsx) laid out "
+                                          "as the pages, or the report's columns as CSV text."),
+                           QStringLiteral("export [--sort FIELD] [--descending] FILE.db "
+                                          "OUT.xlsx|OUT.csv"),
+                           2)
+            : parseCommand(parser, arguments,
+                           QStringLiteral("Prepares the printed report of a data file, exactly "
+                                          "as the preview shows it, and writes it as PDF."),
+                           QStringLiteral("report [--sort FIELD] [--descending] FILE.db OUT.pdf"),
+                           2);
+    if (!parsed)
         return 2;
     t7::dbf::Table table;
     if (!openSorted(table, parser.positionalArguments().at(0), parser.value(sortOption),
                     parser.isSet(descendingOption)))
         return 1;
+    const QString target = parser.positionalArguments().at(1);
     try {
+        const t7::report::ReportTemplate layout = t7::report::measurementReport();
+        if (exporting && target.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)) {
+            t7::report::exportCsv(layout, table, target);
+            out(QStringLiteral("Строк: %1").arg(table.visibleCount()));
+            return 0;
+        }
         t7::report::PreparedReport report;
-        t7::report::prepareReport(t7::report::measurementReport(), table, report);
-        t7::report::writePdf(report, parser.positionalArguments().at(1));
+        t7::report::prepareReport(layout, table, report);
+        if (exporting)
+            t7::report::exportWorkbook(report, target);
+        else
+            t7::report::writePdf(report, target);
         out(QStringLiteral("Страниц: %1").arg(report.pages.size()));
     } catch (const t7::Error& e) {
         return fail(e.text());
@@ -389,7 +412,9 @@ void usage()
         "  convert [--append] IMAGE.bin FILE.db     convert a saved archive image\n"
         "  list FILE.db [--csv]                     list the rows of a data file\n"
         "  report [--sort FIELD] [--descending] FILE.db OUT.pdf\n"
-        "                                           write the printed report as PDF\n\n"
+        "                                           write the printed report as PDF\n"
+        "  export [--sort FIELD] [--descending] FILE.db OUT.xlsx|OUT.csv\n"
+        "                                           export the report as a workbook or CSV\n\n"
         "teskar7-cli COMMAND --help tells more."));
 }
 
@@ -398,15 +423,16 @@ void usage()
 int main(int argc, char** argv)
 {
     // The report draws text, which needs the GUI side of Qt, but no screen.
-    const bool drawing = argc > 1 && std::strcmp(argv[1], "report") == 0;
+    const bool drawing =
+        argc > 1 && (std::strcmp(argv[1], "report") == 0 || std::strcmp(argv[1], "export") == 0);
     if (drawing && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    t7::ignoreFileSizeSignal();
     std::unique_ptr<QCoreApplication> application;
     if (drawing)
         application = std::make_unique<QGuiApplication>(argc, argv);
     else
         application = std::make_unique<QCoreApplication>(argc, argv);
-    t7::ignoreFileSizeSignal();
     QCoreApplication::setApplicationName(QStringLiteral("teskar7-cli"));
     QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() < 2 || arguments.at(1) == QLatin1String("--help") ||
@@ -423,8 +449,8 @@ int main(int argc, char** argv)
         return convertCommand(arguments);
     if (command == QLatin1String("list"))
         return listCommand(arguments);
-    if (command == QLatin1String("report"))
-        return reportCommand(arguments);
+    if (command == QLatin1String("report") || command == QLatin1String("export"))
+        return outputCommand(arguments, command == QLatin1String("export"));
     usage();
     return fail(QStringLiteral("unknown command '%1'").arg(command));
 }
