@@ -41,7 +41,11 @@ Shell::Shell(Prompts* prompts) : m_prompts(chosen(prompts, m_ownPrompts))
     m_form1->FormCreate();
     m_form2 = std::make_unique<TForm2>(m_prompts, m_form1.get());
     m_form1->setReceiveWindow(m_form2.get());
-    // The chart windows come with the charts; the splash lives only until start() is over.
+    m_form3 = std::make_unique<TForm3>(m_form1->Dbf1, m_prompts, m_form1.get());
+    m_form4 = std::make_unique<TForm4>(m_form1->Dbf1, m_prompts, m_form1.get());
+    m_form3->setSelection(*m_form4);
+    m_form1->setChartWindows(m_form4.get(), m_form3.get());
+    // The splash lives only until start() is over.
     m_form5 = std::make_unique<TForm5>();
     m_form6 = std::make_unique<Tform6>(m_form1.get());
     m_form1->showHelp = [this] {

@@ -4,6 +4,8 @@
 #include "app/help_window.h"
 #include "app/logo.h"
 #include "device/receive.h"
+#include "output_ui/graf.h"
+#include "output_ui/param_graf.h"
 #include "ui/main.h"
 #include "ui/widget_prompts.h"
 
@@ -24,6 +26,8 @@ public:
 
     TForm1& Form1() { return *m_form1; }
     TForm2& Form2() { return *m_form2; }
+    TForm3& Form3() { return *m_form3; }
+    TForm4& Form4() { return *m_form4; }
     Tform6& Form6() { return *m_form6; }
     HelpWindow& Help();
 
@@ -35,6 +39,8 @@ private:
     Prompts& m_prompts;
     std::unique_ptr<TForm1> m_form1;
     std::unique_ptr<TForm2> m_form2;
+    std::unique_ptr<TForm3> m_form3;
+    std::unique_ptr<TForm4> m_form4;
     std::unique_ptr<TForm5> m_form5;
     std::unique_ptr<Tform6> m_form6;
     std::unique_ptr<HelpWindow> m_help;

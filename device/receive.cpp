@@ -1,6 +1,7 @@
 #include "device/receive.h"
 
 #include "common/guard.h"
+#include "common/named.h"
 #include "common/product.h"
 
 #include <QCheckBox>
@@ -11,16 +12,6 @@
 #include <QShowEvent>
 
 namespace t7 {
-
-namespace {
-
-template <typename W> W* named(W* widget, const char* name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
-
-} // namespace
 
 TForm2::TForm2(Prompts& prompts, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

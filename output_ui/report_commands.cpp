@@ -1,6 +1,7 @@
 #include "output_ui/report_commands.h"
 
 #include "common/error.h"
+#include "common/guard.h"
 #include "common/product.h"
 #include "data/dbf/table.h"
 #include "output/report/page_painter.h"
@@ -129,7 +130,8 @@ void ReportCommands::N8Click()
     if (!active() || !prepare())
         return;
     PreviewWindow preview(m_parent);
-    preview.setReport(&*m_pages, [this] { printThroughDialog(); });
+    // The preview's print button runs in the preview's own event loop: guarded there.
+    preview.setReport(&*m_pages, [this] { guarded(m_prompts, [this] { printThroughDialog(); }); });
     preview.exec();
 }
 

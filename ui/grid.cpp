@@ -227,6 +227,16 @@ void TDBGridPro::reload()
     applyColumns();
 }
 
+void TDBGridPro::followTable()
+{
+    const dbf::Table* table = m_model->table();
+    if (!table || !table->isOpen() || table->position() < 0 || !selectionModel())
+        return;
+    const int column = std::max(0, currentIndex().column());
+    selectionModel()->setCurrentIndex(m_model->index(int(table->position()), column),
+                                      QItemSelectionModel::NoUpdate);
+}
+
 void TDBGridPro::setBookmarkFields(const QString& fields)
 {
     m_bookmarkFields = fields.split(QLatin1Char(';'), Qt::SkipEmptyParts);

@@ -59,6 +59,8 @@ public:
     MeasurementModel* measurementModel() const { return m_model; }
     // The table changed: read it afresh.
     void reload();
+    // Puts the current row where the table stands, leaving the marked rows as they are.
+    void followTable();
 
     bool AutoColumnFit() const { return m_autoFit; }
     void setAutoColumnFit(bool on);

@@ -1,5 +1,8 @@
 #include "ui/main.h"
 
+#include "output_ui/graf.h"
+#include "output_ui/param_graf.h"
+
 #include "common/error.h"
 #include "common/guard.h"
 #include "common/product.h"
@@ -460,7 +463,21 @@ void TForm1::Excel1Click()
 {
     m_reports->exp2excel(m_commands.DialogFolder);
 }
-void TForm1::N15Click() {}
+void TForm1::N15Click()
+{
+    if (!m_form4 || !m_form3)
+        return;
+    DBGridPro1->commitEdit(); // the chart reads the table, a cell being edited included
+    // The grid follows the table, which the selection leaves on its last row and the chart
+    // on its first, also when the chart could not be built.
+    struct Follow
+    {
+        TDBGridPro* grid;
+        ~Follow() { grid->followTable(); }
+    } follow{DBGridPro1};
+    if (m_form4->exec() == QDialog::Accepted)
+        m_form3->showChart();
+}
 
 void TForm1::N24Click()
 {

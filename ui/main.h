@@ -21,6 +21,8 @@ class QToolButton;
 namespace t7 {
 
 class TForm2;
+class TForm3;
+class TForm4;
 
 // The main window: menus, tool bar, the measurement grid, and the commands on the data file
 // and its rows.
@@ -34,6 +36,12 @@ public:
     ~TForm1() override;
 
     void setReceiveWindow(TForm2* form) { m_form2 = form; }
+    // The chart selection window and the chart window that "График" shows.
+    void setChartWindows(TForm4* selection, TForm3* chart)
+    {
+        m_form4 = selection;
+        m_form3 = chart;
+    }
     // What the help and about commands show; the application shell provides them.
     std::function<void()> showHelp;
     std::function<void()> showAbout;
@@ -133,6 +141,8 @@ private:
     std::unique_ptr<RowCommands> m_rows; // made once the grid is there
     std::unique_ptr<ReportCommands> m_reports;
     TForm2* m_form2 = nullptr;
+    TForm3* m_form3 = nullptr;
+    TForm4* m_form4 = nullptr;
     std::unique_ptr<QSettings> m_settings;
     bool m_noFileLook = true;
     bool m_closed = false;

@@ -408,18 +408,69 @@ void Table::refresh()
     rebuildOrder(m_order.empty() ? std::nullopt : std::optional<quint32>(m_order[size_t(m_pos)]));
 }
 
+void Table::setFilter(const QString& expression)
+{
+    m_filter = expression;
+    if (m_filtered)
+        setFiltered(true);
+}
+
+void Table::setFiltered(bool on)
+{
+    std::optional<Condition> read;
+    if (on) {
+        const qsizetype equals = m_filter.indexOf(QLatin1Char('='));
+        if (equals < 0)
+            fail(QStringLiteral("фильтр \"%1\" не понят").arg(m_filter));
+        Condition condition;
+        condition.field = requireField(QStringView(m_filter).left(equals).trimmed());
+        const QString value = m_filter.mid(equals + 1).trimmed();
+        const Field& field = m_fields[size_t(condition.field)];
+        if (field.type == 'N') {
+            bool whole = false;
+            condition.number = value.toInt(&whole);
+            condition.matchesNothing = !whole;
+        } else {
+            condition.matchesNothing = !m_codePage || !m_codePage->encode(value, condition.text);
+        }
+        read = condition;
+    }
+    m_filtered = on;
+    m_condition = read;
+    if (isOpen())
+        rebuildOrder(m_order.empty() ? std::nullopt
+                                     : std::optional<quint32>(m_order[size_t(m_pos)]));
+}
+
+bool Table::passes(quint32 record) const
+{
+    if (deletedAt(record))
+        return false;
+    if (!m_condition)
+        return true;
+    const Condition& condition = *m_condition;
+    if (condition.matchesNothing)
+        return false;
+    if (condition.number)
+        return integerOf(record, condition.field) == condition.number;
+    QByteArrayView raw = rawOf(record, condition.field);
+    while (!raw.isEmpty() && raw.back() == ' ')
+        raw.chop(1);
+    return raw == QByteArrayView(condition.text);
+}
+
 void Table::rebuildOrder(std::optional<quint32> stayOn)
 {
     m_order.clear();
     m_order.reserve(size_t(m_count));
     if (m_tag && !m_selected.isEmpty()) {
         for (quint32 record : m_tag->entries) {
-            if (!deletedAt(record))
+            if (passes(record))
                 m_order.push_back(record);
         }
     } else {
         for (quint32 record = 0; record < quint32(m_count); ++record) {
-            if (!deletedAt(record))
+            if (passes(record))
                 m_order.push_back(record);
         }
     }

@@ -133,6 +133,14 @@ public:
     void releaseTag(const QString& tag);
     void rebuildTags();
     QString selectedTag() const { return m_selected; }
+
+    // A filter of the form "FIELD=VALUE": while it is on, only the rows whose field holds
+    // that value pass (a numeric field compared as a whole number; a value that is not one
+    // lets no row pass). Switching it on or off fetches the rows again.
+    void setFilter(const QString& expression);
+    QString filter() const { return m_filter; }
+    void setFiltered(bool on);
+    bool filtered() const { return m_filtered; }
     bool hasTag() const { return m_tag.has_value(); }
     std::optional<MdxTag> tag() const;
 
@@ -196,6 +204,18 @@ private:
 
     std::optional<Tag> m_tag;
     QString m_selected; // kept across close and open
+    QString m_filter;
+    bool m_filtered = false;
+    // The filter as read: the field, and the value its rows carry.
+    struct Condition
+    {
+        int field = -1;
+        QByteArray text;           // a text field's value, as stored
+        std::optional<int> number; // a numeric field's value
+        bool matchesNothing = false;
+    };
+    std::optional<Condition> m_condition;
+    bool passes(quint32 record) const;
     bool m_indexFlag = false;
     bool m_indexDirty = false;
 };

@@ -2,15 +2,21 @@
 #include "app/version_info.h"
 #include "common/product.h"
 #include "common/settings.h"
+#include "data/dbf/table.h"
+#include "data/measurement.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_env.h"
 #include "tests/support/trigger.h"
 #include "tools/sim/archive_gen.h"
 
+#include <QChart>
+#include <QChartView>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLineSeries>
 #include <QMessageBox>
 #include <QProcess>
 #include <QProgressBar>
@@ -19,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -83,6 +90,10 @@ private slots:
     {
         test::ScriptedPrompts prompts;
         Shell shell(&prompts);
+        // Every window is there from the start, hidden until asked for.
+        QVERIFY(!shell.Form2().isVisible() && !shell.Form3().isVisible() &&
+                !shell.Form4().isVisible() && !shell.Form6().isVisible());
+        QCOMPARE(shell.Form4().windowTitle(), QStringLiteral("Построение графиков"));
         bool splashAlone = false;
         QTimer::singleShot(500, &shell.Form1(), [&] {
             bool splash = false;
@@ -206,6 +217,74 @@ private slots:
             shell.Form1().close();
         }
         test::isolateSettings(dir);
+    }
+
+    // "График": the selection window, then the chart of the chosen series; cancelled, the
+    // table stays on its last row; built, it is unfiltered on its first row, and the grid
+    // follows the table both times.
+    void chartFromThePopup()
+    {
+        const QString file = dir.filePath(QStringLiteral("chart.db"));
+        {
+            createMeasurementFile(file, QDate(2012, 3, 9));
+            dbf::Table table;
+            table.setPath(file);
+            table.open(measurementRequirements());
+            for (int i = 0; i < 6; ++i) {
+                table.append();
+                table.setInteger(u"N", i % 3 + 1);
+                table.setText(u"T_1", QString::number(i * 10));
+                table.setText(u"T_2", QStringLiteral("5"));
+                table.setText(u"F", QString::number(i));
+                table.post();
+            }
+        }
+        test::ScriptedPrompts prompts;
+        Shell shell(&prompts);
+        prompts.push(file);
+        QVERIFY(test::trigger(&shell.Form1(), "N3"));
+        TForm1& main = shell.Form1();
+
+        // Answers the modal windows as they come up.
+        QString series;
+        int listed = -1;
+        qsizetype points = -1;
+        QString title;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, &answer, [&] {
+            if (shell.Form4().isVisible()) {
+                listed = shell.Form4().ComboBox1->count();
+                if (series.isEmpty()) {
+                    shell.Form4().reject();
+                } else {
+                    shell.Form4().ComboBox1->setEditText(series);
+                    shell.Form4().Button1->click();
+                }
+            } else if (shell.Form3().isVisible()) {
+                points = shell.Form3().Series1->count();
+                title = shell.Form3().Chart1->chart()->title();
+                shell.Form3().reject();
+            }
+        });
+        answer.start(20);
+
+        QVERIFY(test::trigger(&main, "N15"));
+        QCOMPARE(listed, 3);
+        QCOMPARE(points, qsizetype(-1));
+        QCOMPARE(main.Dbf1.position(), qint64(5));
+        QCOMPARE(main.DBGridPro1->currentIndex().row(), 5);
+
+        series = QStringLiteral("2");
+        QVERIFY(test::trigger(&main, "N15"));
+        QCOMPARE(points, qsizetype(2));
+        QCOMPARE(title, QStringLiteral("Серия №2"));
+        QVERIFY(!main.Dbf1.filtered());
+        QCOMPARE(main.Dbf1.visibleCount(), qint64(6));
+        QCOMPARE(main.Dbf1.position(), qint64(0));
+        QCOMPARE(main.DBGridPro1->currentIndex().row(), 0);
+        QVERIFY(prompts.shown.size() == 1); // the open dialog only
+        answer.stop();
+        main.close();
     }
 
     void wrongInstrumentThroughTheWindow()

@@ -338,6 +338,38 @@ private slots:
         QCOMPARE(table->recNo(), 3u);
     }
 
+    // A filter "FIELD=VALUE" lets only matching rows through while it is on, in the
+    // current order, deleted rows never; off again, every row is back.
+    void filter()
+    {
+        auto table = openTable(freshFile(QStringLiteral("filter.db")));
+        for (int n : {3, 1, 3, 2, 3})
+            appendRow(*table, n, QString::number(n * 10));
+        QVERIFY(table->goToRecord(5));
+        table->deleteRecord();
+        table->setFilter(QStringLiteral("N=3"));
+        QVERIFY(!table->filtered());
+        QCOMPARE(table->visibleCount(), qint64(4));
+        table->setFiltered(true);
+        QCOMPARE(numbersInOrder(*table), QList<int>({3, 3}));
+        table->addTag(QStringLiteral("BYT1"), QStringLiteral("T_1"), true);
+        table->selectTag(QStringLiteral("BYT1"));
+        QCOMPARE(numbersInOrder(*table), QList<int>({3, 3}));
+        table->setFilter(QStringLiteral("T_1=20"));
+        QCOMPARE(numbersInOrder(*table), QList<int>({2}));
+        for (const QString& nothing : {QStringLiteral("N=abc"), QStringLiteral("N=1,5"),
+                                       QStringLiteral("N=7"), QStringLiteral("T_1=2")}) {
+            table->setFilter(nothing);
+            QCOMPARE(table->visibleCount(), qint64(0));
+        }
+        table->setFiltered(false);
+        QCOMPARE(numbersInOrder(*table), QList<int>({3, 3, 2, 1}));
+        table->setFilter(QStringLiteral("NOSUCH=1"));
+        QVERIFY_THROWS_EXCEPTION(Error, table->setFiltered(true));
+        QVERIFY(!table->filtered());
+        QCOMPARE(table->visibleCount(), qint64(4));
+    }
+
     void packRemovesDeletedRows()
     {
         const QString file = freshFile(QStringLiteral("pack.db"));

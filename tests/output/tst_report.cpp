@@ -5,6 +5,7 @@
 #include "output/report/report_engine.h"
 #include "output_ui/preview_window.h"
 #include "output_ui/report_commands.h"
+#include "tests/output/pdf_printers.h"
 #include "tests/output/report_fixture.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_env.h"
@@ -61,29 +62,6 @@ QString run(const QString& program, const QStringList& arguments, int* code = nu
         *code = process.exitCode();
     return QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
 }
-
-// Prints into a PDF file; no printer, no dialog.
-class PdfPrinters : public PrinterProvider
-{
-public:
-    explicit PdfPrinters(const QString& path) : m_path(path) {}
-    int printed = 0;
-    bool present = true;
-    bool hasPrinter() override { return present; }
-    QPrinter* choosePrinter(QWidget*, int) override
-    {
-        ++printed;
-        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        m_printer->setOutputFormat(QPrinter::PdfFormat);
-        m_printer->setOutputFileName(m_path);
-        return m_printer.get();
-    }
-    QPrinter* currentPrinter() override { return m_printer.get(); }
-
-private:
-    QString m_path;
-    std::unique_ptr<QPrinter> m_printer;
-};
 
 class CancelAt : public report::ProgressSink
 {
@@ -243,7 +221,7 @@ private slots:
         ReportCommands commands(nullptr, *t, open, prompts);
         commands.progressWindow = [] { return std::unique_ptr<report::ProgressSink>(); };
         const QString pdf = dir.filePath(QStringLiteral("printed.pdf"));
-        PdfPrinters printers(pdf);
+        test::PdfPrinters printers(pdf);
         commands.setPrinters(printers);
 
         commands.N9Click();
@@ -286,7 +264,7 @@ private slots:
         auto t = table(QStringLiteral("cancel.db"), numbered(3));
         bool open = true;
         ReportCommands commands(nullptr, *t, open, prompts);
-        PdfPrinters printers(dir.filePath(QStringLiteral("cancel.pdf")));
+        test::PdfPrinters printers(dir.filePath(QStringLiteral("cancel.pdf")));
         commands.setPrinters(printers);
         commands.progressWindow = [] { return std::make_unique<CancelAt>(); };
         commands.N9Click();
