@@ -16,7 +16,7 @@ namespace t7 {
 
 HelpWindow::HelpWindow(QWidget* parent)
     : QDialog(parent, Qt::Window), m_contents(new QTreeWidget(this)),
-      m_text(new QTextBrowser(this)), m_finder(new QLineEdit(this))
+      m_text(new QTextBrowser(this)), m_finder(new QLineEdit(this)), m_status(new QLabel(this))
 {
     setObjectName(QStringLiteral("HelpWindow"));
     setWindowTitle(QStringLiteral("Помощь - ТЕСКАР-7"));
@@ -29,6 +29,8 @@ HelpWindow::HelpWindow(QWidget* parent)
     auto* search = new QHBoxLayout;
     search->addWidget(new QLabel(QStringLiteral("Поиск:"), this));
     search->addWidget(m_finder);
+    search->addWidget(m_status);
+    m_status->setMinimumWidth(220);
     auto* splitter = new QSplitter(this);
     splitter->addWidget(m_contents);
     splitter->addWidget(m_text);
@@ -41,6 +43,7 @@ HelpWindow::HelpWindow(QWidget* parent)
         m_text->scrollToAnchor(item->data(0, Qt::UserRole).toString());
     });
     connect(m_finder, &QLineEdit::returnPressed, this, &HelpWindow::findNext);
+    connect(m_finder, &QLineEdit::textEdited, m_status, &QLabel::clear);
 }
 
 bool HelpWindow::open(const QString& path)
@@ -79,13 +82,17 @@ bool HelpWindow::open(const QString& path)
 
 bool HelpWindow::findNext()
 {
+    m_status->clear();
     const QString words = m_finder->text().trimmed();
     if (words.isEmpty())
         return false;
     if (m_text->find(words))
         return true;
     m_text->moveCursor(QTextCursor::Start);
-    return m_text->find(words);
+    if (m_text->find(words))
+        return true;
+    m_status->setText(QStringLiteral("«%1» в справке не найдено").arg(words));
+    return false;
 }
 
 } // namespace t7

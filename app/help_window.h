@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class QLabel;
 class QLineEdit;
 class QTextBrowser;
 class QTreeWidget;
@@ -22,6 +23,8 @@ public:
     QTreeWidget* contents() const { return m_contents; }
     QTextBrowser* text() const { return m_text; }
     QLineEdit* finder() const { return m_finder; }
+    // Says beside the search field when the words are nowhere in the text.
+    QLabel* searchStatus() const { return m_status; }
     // Finds the next place of the words in the finder; false when there is none.
     bool findNext();
 
@@ -29,6 +32,7 @@ private:
     QTreeWidget* m_contents;
     QTextBrowser* m_text;
     QLineEdit* m_finder;
+    QLabel* m_status;
 };
 
 } // namespace t7

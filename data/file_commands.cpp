@@ -161,6 +161,8 @@ void DataFileCommands::Append_DB()
     flash2pvk01(true);
     TableOpen = true;
     Save_DB();
+    // The footers show the whole table's figures, new rows included.
+    m_view.find_mma();
     m_view.tab_vis_en();
 }
 

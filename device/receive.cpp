@@ -55,8 +55,14 @@ TForm2::TForm2(Prompts& prompts, QWidget* parent)
     StaticText6->move(20, 72);
     StaticText7 = named(new QLabel(GroupBox1), "StaticText7");
     StaticText7->setGeometry(164, 72, 260, 17);
-    for (QLabel* label : {StaticText4, StaticText3, StaticText6})
-        label->adjustSize();
+    // Each value stands in its column, clear of its caption however wide the font draws it.
+    for (auto [caption, value] :
+         {std::pair{StaticText4, StaticText5}, std::pair{StaticText3, StaticText1},
+          std::pair{StaticText6, StaticText7}}) {
+        caption->adjustSize();
+        const int left = std::max(value->x(), caption->geometry().right() + 8);
+        value->setGeometry(left, value->y(), GroupBox1->width() - left - 8, value->height());
+    }
 
     Button1 = named(new QPushButton(QStringLiteral("Отмена"), this), "Button1");
     Button1->setGeometry(412, 216, 75, 25);

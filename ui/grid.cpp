@@ -3,6 +3,7 @@
 #include "common/guard.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -225,6 +226,20 @@ void TDBGridPro::reload()
     m_model->reload();
     setBookmarkFields(m_bookmarkFields.join(QLatin1Char(';')));
     applyColumns();
+}
+
+QItemSelectionModel::SelectionFlags TDBGridPro::selectionCommand(const QModelIndex& index,
+                                                                 const QEvent* event) const
+{
+    // Ctrl+Home and Ctrl+End go to the first and last row and select it, as every other
+    // move does; Ctrl with a click or a Space still marks rows one by one.
+    if (event && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Home || key->key() == Qt::Key_End) &&
+            key->modifiers() == Qt::ControlModifier)
+            return QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+    }
+    return QTableView::selectionCommand(index, event);
 }
 
 void TDBGridPro::followTable()

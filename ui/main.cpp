@@ -354,6 +354,8 @@ void TForm1::find_mma()
             },
             decode, true);
     }
+    // The footers show the new figures at once, whatever the selection does next.
+    DBGridPro1SelectionChange();
 }
 
 void TForm1::DBGridPro1SelectionChange()

@@ -6,6 +6,18 @@ namespace t7 {
 
 namespace {
 
+bool coloured(const TgpColumn& column)
+{
+    return column.Color != clNone && column.Color < 0x80000000u;
+}
+
+// Black on light fills, white on dark ones, by the fill's luminance (ITU-R BT.601).
+QColor textOn(const QColor& fill)
+{
+    const double luminance = 0.299 * fill.red() + 0.587 * fill.green() + 0.114 * fill.blue();
+    return luminance < 128 ? QColor(Qt::white) : QColor(Qt::black);
+}
+
 QColor fromTColor(quint32 color)
 {
     return QColor(int(color & 0xFF), int((color >> 8) & 0xFF), int((color >> 16) & 0xFF));
@@ -97,9 +109,10 @@ QVariant MeasurementModel::data(const QModelIndex& index, int role) const
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(alignmentOf(column.Alignment));
     case Qt::BackgroundRole:
-        return column.Color == clNone || column.Color >= 0x80000000u
-                   ? QVariant()
-                   : QVariant(fromTColor(column.Color));
+        return coloured(column) ? QVariant(fromTColor(column.Color)) : QVariant();
+    case Qt::ForegroundRole:
+        // On a column's own colour the values are black or white, whichever reads better.
+        return coloured(column) ? QVariant(textOn(fromTColor(column.Color))) : QVariant();
     default:
         return {};
     }

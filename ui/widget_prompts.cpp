@@ -3,8 +3,10 @@
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QTreeView>
 
 namespace t7 {
 
@@ -44,6 +46,17 @@ QString suffixOf(const QString& filter)
     return end < 0 ? suffix : suffix.left(end);
 }
 
+// Wide enough that a file's name, size, kind and date all show in full.
+void sizeFileDialog(QFileDialog& dialog)
+{
+    dialog.resize(900, 540);
+    if (auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        view->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int column = 1; column < 4; ++column)
+            view->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
+}
+
 } // namespace
 
 QString qtFilter(const QString& filter)
@@ -72,6 +85,7 @@ Answer WidgetPrompts::question(const QString& text, const QString& caption, Icon
 QString WidgetPrompts::saveFileName(const FileDialogSpec& spec)
 {
     QFileDialog dialog(m_parent, QString(), spec.folder, qtFilter(spec.filter));
+    sizeFileDialog(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(spec.defaultSuffix);
     // The extension follows the chosen kind of file.
@@ -91,6 +105,7 @@ QString WidgetPrompts::saveFileName(const FileDialogSpec& spec)
 QString WidgetPrompts::openFileName(const FileDialogSpec& spec)
 {
     QFileDialog dialog(m_parent, QString(), spec.folder, qtFilter(spec.filter));
+    sizeFileDialog(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(spec.defaultSuffix);

@@ -124,8 +124,14 @@ private slots:
         QVERIFY(help.contents()->topLevelItemCount() >= 5);
         help.finder()->setText(QStringLiteral("dialout"));
         QVERIFY(help.findNext());
+        QVERIFY(help.searchStatus()->text().isEmpty());
         help.finder()->setText(QStringLiteral("никогда-не-встречается"));
         QVERIFY(!help.findNext());
+        QCOMPARE(help.searchStatus()->text(),
+                 QStringLiteral("«никогда-не-встречается» в справке не найдено"));
+        help.finder()->setText(QStringLiteral("dialout"));
+        QVERIFY(help.findNext());
+        QVERIFY(help.searchStatus()->text().isEmpty());
         QVERIFY(!help.open(dir.filePath(QStringLiteral("TESKAR.HLP"))));
         QVERIFY(help.text()->toPlainText().contains(QStringLiteral("не найден")));
     }
@@ -183,6 +189,14 @@ private slots:
         setApplicationTitle(QStringLiteral("a - ТЕСКАР-7"));
         QCOMPARE(form.size(), QSize(490, 245));
         QVERIFY(form.CheckBox1->isHidden());
+        // Each value in its own column, clear of its caption: "Количество записей: 200".
+        QVERIFY(form.StaticText7->x() >= 164);
+        for (auto [caption, value] : {std::pair{form.StaticText4, form.StaticText5},
+                                      std::pair{form.StaticText3, form.StaticText1},
+                                      std::pair{form.StaticText6, form.StaticText7}}) {
+            QVERIFY(value->x() > caption->geometry().right());
+            QCOMPARE(value->y(), caption->y());
+        }
         QTimer::singleShot(100, &form, [&form] {
             QCOMPARE(form.windowTitle(), QStringLiteral("Прием данных"));
             QVERIFY(form.StaticText2->text().contains(QStringLiteral("Порт недоступен")));

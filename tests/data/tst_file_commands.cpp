@@ -220,9 +220,12 @@ private slots:
     {
         createWith(path(QStringLiteral("append.db")), 2);
         load(archive(4));
+        view->calls.clear();
         commands->N4Click();
         QCOMPARE(commands->LastAppended, 2);
         QCOMPARE(table->visibleCount(), 4);
+        // The footers' figures are those of the table with the new rows.
+        QVERIFY(view->calls.contains(QStringLiteral("find_mma")));
         commands->N4Click();
         QCOMPARE(commands->LastAppended, 0);
         view->receiveResult = 2;

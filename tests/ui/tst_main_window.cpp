@@ -4,16 +4,22 @@
 #include "tests/support/test_env.h"
 #include "tests/support/trigger.h"
 #include "ui/main.h"
+#include "ui/widget_prompts.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
+#include <QApplication>
 #include <QFile>
+#include <QFileDialog>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QLocale>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QAbstractItemModelTester>
+#include <QTimer>
 #include <QToolButton>
+#include <QTreeView>
 
 using namespace t7;
 
@@ -449,6 +455,53 @@ private slots:
         QCOMPARE(numbers.count(5), 10000);
     }
 
+    // The real file dialog: wide enough for name, size, kind and date; the file's extension
+    // follows the kind of file chosen.
+    void fileDialog()
+    {
+        WidgetPrompts real(form.get());
+        FileDialogSpec spec;
+        spec.filter = QStringLiteral("Книга Excel|*.xlsx|Текст CSV|*.csv");
+        spec.defaultSuffix = QStringLiteral("xlsx");
+        spec.folder = dir.path();
+        QSize size;
+        QHeaderView::ResizeMode dates = QHeaderView::Interactive;
+        QTimer::singleShot(100, form.get(), [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            size = dialog->size();
+            if (auto* view = dialog->findChild<QTreeView*>(QStringLiteral("treeView")))
+                dates = view->header()->sectionResizeMode(3);
+            dialog->selectNameFilter(QStringLiteral("Текст CSV (*.csv)"));
+            emit dialog->filterSelected(dialog->selectedNameFilter()); // as a choice in the list
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+                ->setText(QStringLiteral("book"));
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        QCOMPARE(real.saveFileName(spec), dir.filePath(QStringLiteral("book.csv")));
+        QVERIFY2(size.width() >= 900 && size.height() >= 540,
+                 qPrintable(QStringLiteral("%1x%2").arg(size.width()).arg(size.height())));
+        QCOMPARE(dates, QHeaderView::ResizeToContents);
+    }
+
+    // Ctrl+End and Ctrl+Home select the row they move to, as the other moves do.
+    void ctrlEndSelects()
+    {
+        const QString file = path(QStringLiteral("keys.db"));
+        makeFile(file, {{1, "1", "1"}, {2, "2", "2"}, {3, "3", "3"}});
+        openFile(file);
+        TDBGridPro* grid = form->DBGridPro1;
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(grid->currentIndex().row(), 2);
+        QCOMPARE(grid->selectionModel()->selectedRows().size(), 1);
+        QCOMPARE(grid->selectionModel()->selectedRows().first().row(), 2);
+        QCOMPARE(form->Dbf1.position(), qint64(2));
+        QTest::keyClick(grid, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(grid->selectionModel()->selectedRows().size(), 1);
+        QCOMPARE(grid->selectionModel()->selectedRows().first().row(), 0);
+    }
+
     void colours()
     {
         const QString file = path(QStringLiteral("colour.db"));
@@ -465,6 +518,14 @@ private slots:
         QVERIFY(test::trigger(form.get(), "N17")); // cancelled: nothing changes
         QCOMPARE(prompts.lastInitialColor, 0x00FFFFu);
         QCOMPARE(grid->Columns()[size_t(st)].Color, 0x00FFFFu);
+        // The values stay readable on the column's colour: black on yellow, white on black.
+        const QModelIndex cell = grid->model()->index(0, st);
+        QCOMPARE(grid->model()->data(cell, Qt::ForegroundRole).value<QColor>(), QColor(Qt::black));
+        prompts.push(QVariant::fromValue(quint32(0)));
+        QVERIFY(test::trigger(form.get(), "N17"));
+        QCOMPARE(grid->model()->data(cell, Qt::BackgroundRole).value<QColor>(), QColor(Qt::black));
+        QCOMPARE(grid->model()->data(cell, Qt::ForegroundRole).value<QColor>(), QColor(Qt::white));
+        QCOMPARE(grid->model()->data(grid->model()->index(0, 0), Qt::ForegroundRole), QVariant());
         grid->Columns()[size_t(grid->columnIndex(QStringLiteral("MODE")))].Color = 0xFF;
         QVERIFY(test::trigger(form.get(), "N19"));
         for (const TgpColumn& column : grid->Columns())
