@@ -37,7 +37,7 @@ HelpWindow::HelpWindow(QWidget* parent)
     splitter->setStretchFactor(1, 3);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(search);
-    layout->addWidget(splitter);
+    layout->addWidget(splitter, 1);
 
     connect(m_contents, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
         m_text->scrollToAnchor(item->data(0, Qt::UserRole).toString());
