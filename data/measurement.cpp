@@ -82,4 +82,20 @@ void createMeasurementFile(const QString& path, QDate today, dbf::Storage& stora
     dbf::Table::create(path, measurementFields(), dbf::kLanguageIdWindows1251, today, storage);
 }
 
+void renumberShown(dbf::Table& table)
+{
+    const std::vector<quint32> shown = table.order();
+    struct Batch
+    {
+        dbf::Table& table;
+        ~Batch() { table.endBatch(); }
+    } batch{table};
+    table.beginBatch();
+    for (size_t i = 0; i < shown.size(); ++i) {
+        table.editRecord(shown[i]);
+        table.setInteger(u"N", int(i + 1));
+        table.post();
+    }
+}
+
 } // namespace t7

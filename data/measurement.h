@@ -36,6 +36,13 @@ struct GridColumnSpec
 const std::vector<GridColumnSpec>& measurementGridColumns();
 
 // The name of the one index tag that sorting uses.
+// The most rows renumbering can number: N holds four digits.
+constexpr int kMaxRowNumber = 9999;
+
+// Numbers the rows 1, 2, 3 … in the order shown; a sort by N is brought up to date once, at
+// the end, also when a write fails on the way. The caller checks the row count.
+void renumberShown(dbf::Table& table);
+
 inline QString sortTagName()
 {
     return QStringLiteral("tab1");

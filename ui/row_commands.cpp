@@ -78,8 +78,7 @@ void RowCommands::DBGridPro1TitleStateChange(int column)
     try {
         // The first click shows the greatest key first.
         m_table.addTag(sortTagName(), c.FieldName, c.TitleState == tsSortedUp);
-        m_table.selectTag(sortTagName());
-        m_table.rebuildTags();
+        m_table.selectTag(sortTagName()); // sorted and written once, by addTag
         m_table.refresh();
     } catch (...) {
         m_view.tableChanged();
@@ -118,20 +117,16 @@ void RowCommands::Renumber()
         return;
     if (m_table.isOpen()) {
         m_grid.commitEdit();
-        const std::vector<quint32> shown = m_table.order();
-        if (shown.size() > 9999) {
+        const qint64 rows = m_table.visibleCount();
+        if (rows > kMaxRowNumber) {
             m_prompts.message(QStringLiteral("В таблице %1 строк: номер строки не может быть "
                                              "больше 9999. Строки не перенумерованы.")
-                                  .arg(shown.size()),
+                                  .arg(rows),
                               errorCaption(), Icon::Error);
             return;
         }
         // The numbers follow the order shown when the command started.
-        for (size_t i = 0; i < shown.size(); ++i) {
-            m_table.editRecord(shown[i]);
-            m_table.setInteger(u"N", int(i + 1));
-            m_table.post();
-        }
+        renumberShown(m_table);
         m_table.first();
     }
     reopen();

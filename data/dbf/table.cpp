@@ -704,16 +704,37 @@ void Table::post()
         m_tag && rawOf(record, m_tag->field) !=
                      QByteArrayView(m_buffer.constData() + m_fields[size_t(m_tag->field)].offset,
                                     m_fields[size_t(m_tag->field)].width);
-    if (keyChanged)
+    if (keyChanged && !m_batch)
         unplaceFromTag(record);
     std::memcpy(m_records.data() + qint64(record) * m_recordLength, m_buffer.constData(),
                 size_t(m_recordLength));
     m_state = State::Browse;
-    if (keyChanged) {
+    if (keyChanged && m_batch) {
+        m_batchMoved = true;
+    } else if (keyChanged) {
         placeInTag(record);
         if (!m_selected.isEmpty())
             rebuildOrder(record);
     }
+}
+
+void Table::beginBatch()
+{
+    m_batch = true;
+    m_batchMoved = false;
+}
+
+void Table::endBatch()
+{
+    m_batch = false;
+    if (!m_batchMoved || !m_tag)
+        return;
+    m_batchMoved = false;
+    sortTag(*m_tag);
+    m_indexDirty = true;
+    if (!m_selected.isEmpty())
+        rebuildOrder(m_order.empty() ? std::nullopt
+                                     : std::optional<quint32>(m_order[size_t(m_pos)]));
 }
 
 void Table::appendRecord(quint32 record)

@@ -116,6 +116,11 @@ public:
     void setInteger(QStringView field, int value);
     void setNull(QStringView field);
     void post();
+    // Posts between these keep the sort order for the end: a run of edits that changes the
+    // keys of many rows (renumbering) re-sorts once instead of once a row. The rows shown
+    // keep their order until the end.
+    void beginBatch();
+    void endBatch();
     void cancel();
     // Marks the current row deleted; it is hidden from then on.
     void deleteRecord();
@@ -204,6 +209,8 @@ private:
 
     std::optional<Tag> m_tag;
     QString m_selected; // kept across close and open
+    bool m_batch = false;
+    bool m_batchMoved = false; // a key changed during the batch: the tag wants sorting
     QString m_filter;
     bool m_filtered = false;
     // The filter as read: the field, and the value its rows carry.

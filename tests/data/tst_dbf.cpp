@@ -5,6 +5,7 @@
 #include "data/measurement.h"
 #include "tests/data/failing_storage.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -368,6 +369,41 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(Error, table->setFiltered(true));
         QVERIFY(!table->filtered());
         QCOMPARE(table->visibleCount(), qint64(4));
+    }
+
+    // Renumbering in a batch re-sorts once at the end, to the same order and the same index
+    // file as row by row.
+    void batchOfKeyChanges()
+    {
+        QByteArray indexes[2];
+        for (const bool batch : {false, true}) {
+            // The same name in two folders: the index file holds it.
+            const QString folder = batch ? QStringLiteral("batch") : QStringLiteral("rowbyrow");
+            QVERIFY(QDir(dir.path()).mkpath(folder));
+            const QString file = freshFile(folder + QStringLiteral("/renumber.db"));
+            auto table = openTable(file);
+            for (int n : {5, 3, 9, 1, 7, 3})
+                appendRow(*table, n);
+            table->addTag(sortTagName(), QStringLiteral("N"), false);
+            table->selectTag(sortTagName());
+            const std::vector<quint32> shown = table->order();
+            if (batch)
+                table->beginBatch();
+            for (size_t i = 0; i < shown.size(); ++i) {
+                table->editRecord(shown[i]);
+                table->setInteger(u"N", int(shown.size() - i)); // the reverse
+                table->post();
+            }
+            if (batch) {
+                QCOMPARE(table->order(), shown); // unchanged until the end
+                table->endBatch();
+            }
+            QCOMPARE(numbersInOrder(*table), QList<int>({1, 2, 3, 4, 5, 6}));
+            table->close();
+            indexes[batch] = readAll(file.chopped(2) + QStringLiteral("mdx"));
+        }
+        QVERIFY(!indexes[0].isEmpty());
+        QCOMPARE(indexes[1], indexes[0]);
     }
 
     void packRemovesDeletedRows()
