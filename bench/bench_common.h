@@ -12,9 +12,17 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 namespace t7::bench {
 
@@ -63,6 +71,49 @@ inline void fillTable(const QString& path, int rows)
         table.post();
     }
 }
+
+#ifdef Q_OS_UNIX
+// A program run to its end with its output thrown away: the time it took on the clock and
+// on the processor, and its peak memory.
+struct RunFigures
+{
+    double wallMs = -1;
+    double cpuMs = -1;
+    double peakMiB = -1;
+};
+
+inline RunFigures runMeasured(const QString& program, const QStringList& arguments)
+{
+    RunFigures figures;
+    std::vector<QByteArray> bytes{QFile::encodeName(program)};
+    for (const QString& argument : arguments)
+        bytes.push_back(argument.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& b : bytes)
+        argv.push_back(b.data());
+    argv.push_back(nullptr);
+    QElapsedTimer clock;
+    clock.start();
+    const pid_t child = fork();
+    if (child == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        dup2(null, 2);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || wait4(child, &status, 0, &usage) < 0 || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0)
+        return figures;
+    figures.wallMs = double(clock.nsecsElapsed()) / 1e6;
+    figures.cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+                    (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    figures.peakMiB = double(usage.ru_maxrss) / 1024;
+    return figures;
+}
+#endif
 
 // A generated file of `rows` rows, opened read only as the report commands see it.
 inline void openGenerated(dbf::Table& table, const QString& path, int rows)

@@ -96,6 +96,48 @@ int main(int argc, char** argv)
                     reader / openWalk >= 3 ? "ok" : "SLOW");
     }
 
+#ifdef Q_OS_UNIX
+    // `teskar7-cli list --csv` beside the dBase readers that print a whole file, the best of
+    // three interleaved runs each.
+    struct Peer
+    {
+        const char* what;
+        QString program;
+        QStringList arguments;
+        t7::bench::RunFigures best;
+    };
+    std::vector<Peer> peers{{"teskar7-cli list --csv",
+                             QStringLiteral(TESKAR7_BIN "/tools/cli/teskar7-cli"),
+                             {QStringLiteral("list"), path, QStringLiteral("--csv")},
+                             {}},
+                            {"dbview -b -t",
+                             QStringLiteral("/usr/bin/dbview"),
+                             {QStringLiteral("-b"), QStringLiteral("-t"), path},
+                             {}},
+                            {"pgdbf", QStringLiteral("/usr/bin/pgdbf"), {path}, {}}};
+    for (int run = 0; run < 3; ++run)
+        for (Peer& peer : peers) {
+            if (!QFile::exists(peer.program))
+                continue;
+            const t7::bench::RunFigures figures =
+                t7::bench::runMeasured(peer.program, peer.arguments);
+            if (figures.cpuMs >= 0 && (peer.best.cpuMs < 0 || figures.cpuMs < peer.best.cpuMs))
+                peer.best = figures;
+        }
+    const double ours = peers[0].best.cpuMs;
+    std::printf("%-44s %10.1f ms CPU %6.1f MiB   target: 2x faster than dbview, < 32 MiB %s\n",
+                peers[0].what, ours, peers[0].best.peakMiB,
+                peers[0].best.peakMiB >= 0 && peers[0].best.peakMiB < 32 ? "ok" : "BIG");
+    for (size_t i = 1; i < peers.size(); ++i) {
+        if (peers[i].best.cpuMs < 0) {
+            std::printf("%-44s not installed\n", peers[i].what);
+            continue;
+        }
+        std::printf("%-44s %10.1f ms CPU %6.1f MiB   ours is %.1fx as fast\n", peers[i].what,
+                    peers[i].best.cpuMs, peers[i].best.peakMiB, peers[i].best.cpuMs / ours);
+    }
+#endif
+
     const QByteArray archive = t7::sim::buildArchive(t7::sim::generateObservations(2978, 11));
     QByteArray image(65536, '\0');
     image.replace(0, archive.size(), archive);

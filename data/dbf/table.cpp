@@ -149,7 +149,7 @@ void Table::readHeader(QByteArray& header, qint64 fileSize)
     m_codePage = &codePageForLanguageId(m_languageId);
 }
 
-void Table::open(const std::vector<FieldRequirement>& required, bool readOnly)
+qint64 Table::openHeader(const std::vector<FieldRequirement>& required, bool readOnly)
 {
     if (isOpen())
         close();
@@ -173,6 +173,19 @@ void Table::open(const std::vector<FieldRequirement>& required, bool readOnly)
                 (need.type == 'N' && field.decimals != 0))
                 throw Error(QStringLiteral("Поле %1 в %2 другого типа").arg(need.name, name));
         }
+        return size;
+    } catch (...) {
+        m_file.reset();
+        resetState();
+        throw;
+    }
+}
+
+void Table::open(const std::vector<FieldRequirement>& required, bool readOnly)
+{
+    const qint64 size = openHeader(required, readOnly);
+    const QString name = fileName(m_path);
+    try {
         const qint64 count = (size - m_headerLength) / m_recordLength;
         m_records.resize(count * m_recordLength);
         if (count > 0 && !m_file->read(m_headerLength, m_records.data(), m_records.size()))
@@ -195,6 +208,38 @@ void Table::open(const std::vector<FieldRequirement>& required, bool readOnly)
     if (!m_tag || m_tag->name.compare(m_selected, Qt::CaseInsensitive) != 0)
         m_selected.clear();
     rebuildOrder(std::nullopt);
+}
+
+void Table::scan(const std::vector<FieldRequirement>& required, const std::function<void()>& opened,
+                 const std::function<void(const char* record)>& record)
+{
+    const qint64 size = openHeader(required, true);
+    const QString name = fileName(m_path);
+    try {
+        opened();
+        const qint64 count = (size - m_headerLength) / m_recordLength;
+        // A block of whole records at a time, about a mebibyte.
+        const qint64 perBlock = std::max<qint64>(1, (qint64(1) << 20) / m_recordLength);
+        QByteArray block;
+        for (qint64 first = 0; first < count; first += perBlock) {
+            const qint64 records = std::min(perBlock, count - first);
+            block.resize(records * m_recordLength);
+            if (!m_file->read(m_headerLength + first * m_recordLength, block.data(), block.size()))
+                throw Error(
+                    QStringLiteral("Не удалось прочитать %1: %2").arg(name, m_file->errorString()));
+            for (qint64 i = 0; i < records; ++i) {
+                const char* data = block.constData() + i * m_recordLength;
+                if (data[0] != kDeleted)
+                    record(data);
+            }
+        }
+    } catch (...) {
+        m_file.reset();
+        resetState();
+        throw;
+    }
+    m_file.reset();
+    resetState();
 }
 
 void Table::resetState()
@@ -527,7 +572,7 @@ QString Table::textOf(quint32 record, int field) const
     return textIn(recordData(record), field);
 }
 
-QString Table::textIn(const char* record, int field) const
+QByteArrayView Table::cellBytes(const char* record, int field) const
 {
     const Field& f = m_fields[size_t(field)];
     const char* data = record + f.offset;
@@ -537,7 +582,13 @@ QString Table::textIn(const char* record, int field) const
             ++data;
             --width;
         }
-    return m_codePage->decode(data, trimmedLength(data, width));
+    return QByteArrayView(data, trimmedLength(data, width));
+}
+
+QString Table::textIn(const char* record, int field) const
+{
+    const QByteArrayView bytes = cellBytes(record, field);
+    return m_codePage->decode(bytes.data(), bytes.size());
 }
 
 QString Table::decode(QByteArrayView bytes) const

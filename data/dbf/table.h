@@ -70,6 +70,11 @@ public:
     // Read only: no lock is taken and nothing is ever written.
     void open(const std::vector<FieldRequirement>& required = {}, bool readOnly = false);
     void close();
+    // Reads a file's live records in file order a block at a time, keeping none of them:
+    // `opened` once the header is read (fields() and decode() serve from then on), then
+    // `record` for each. The table is closed afterwards. Throws as open() does.
+    void scan(const std::vector<FieldRequirement>& required, const std::function<void()>& opened,
+              const std::function<void(const char* record)>& record);
     bool isOpen() const { return m_file != nullptr; }
     State state() const { return m_state; }
     quint8 languageId() const { return m_languageId; }
@@ -107,6 +112,9 @@ public:
     bool deletedAt(quint32 record) const;
     // Stored text bytes in the file's code page, without trailing blanks.
     QString decode(QByteArrayView bytes) const;
+    // A field's bytes in a record as its text is read: without the blanks around a number
+    // and the trailing blanks of a text.
+    QByteArrayView cellBytes(const char* record, int field) const;
 
     void append();
     void edit();
@@ -167,6 +175,8 @@ private:
     void requireEditing() const;
     void requireRow() const;
     void readHeader(QByteArray& header, qint64 fileSize);
+    // Opens the file and reads its header; returns the file's size.
+    qint64 openHeader(const std::vector<FieldRequirement>& required, bool readOnly);
     void writeHeader(bool withDate);
     void fail(const QString& what) const;
     void writeAt(qint64 offset, const char* data, qint64 length);

@@ -1,4 +1,6 @@
 #include "data/conversion.h"
+#include "data/dbf/table.h"
+#include "data/measurement.h"
 #include "tests/support/test_env.h"
 #include "tools/sim/archive_gen.h"
 
@@ -132,6 +134,61 @@ private slots:
         QCOMPARE(lines.first(), QStringLiteral("N,MODE,EN_CH,DATE,TIME,T_1,T_2,T_3,COMMENT,P_1,"
                                                "P_2,F,SER,ST,D,A,P"));
         QVERIFY(lines.at(60).startsWith(QStringLiteral("60,Наблюдения,,")));
+    }
+
+    // The streamed CSV: every live row across several read blocks, cells quoted where they
+    // hold a comma, a quote or a line break, the file's letters as UTF-8, a zero byte left
+    // out; the same texts as the table engine reads.
+    void listAsCsv()
+    {
+        const QString file = dir.filePath(QStringLiteral("csv.db"));
+        t7::createMeasurementFile(file, QDate(2012, 3, 9));
+        QStringList expected;
+        {
+            t7::dbf::Table table;
+            table.setPath(file);
+            table.open(t7::measurementRequirements());
+            const QStringList comments{QStringLiteral("a,b"),
+                                       QStringLiteral("say \"hi\""),
+                                       QStringLiteral("two\nlines"),
+                                       QStringLiteral("проба"),
+                                       QStringLiteral("mid") + QChar(0) + QStringLiteral("zero"),
+                                       QStringLiteral("  lead"),
+                                       QString()};
+            for (int i = 0; i < 12000; ++i) {
+                table.append();
+                table.setInteger(u"N", i % 9999 + 1);
+                table.setText(u"T_1", QString::number(i));
+                table.setText(u"COMMENT", comments[i % comments.size()]);
+                table.post();
+            }
+            QVERIFY(table.goToRecord(6000));
+            table.deleteRecord();
+            QStringList names;
+            for (const auto& field : table.fields())
+                names.append(field.name);
+            expected.append(names.join(QLatin1Char(',')));
+            for (table.first(); !table.eof(); table.next()) {
+                QStringList cells;
+                for (int f = 0; f < int(table.fields().size()); ++f) {
+                    QString cell = table.textOf(table.recNo() - 1, f);
+                    cell.remove(QChar(0));
+                    if (cell.contains(QLatin1Char(',')) || cell.contains(QLatin1Char('"')) ||
+                        cell.contains(QLatin1Char('\n')))
+                        cell = QLatin1Char('"') +
+                               cell.replace(QStringLiteral("\""), QStringLiteral("\"\"")) +
+                               QLatin1Char('"');
+                    cells.append(cell);
+                }
+                expected.append(cells.join(QLatin1Char(',')));
+            }
+        }
+        QByteArray output;
+        QCOMPARE(cli({QStringLiteral("list"), file, QStringLiteral("--csv")}, &output), 0);
+        QCOMPARE(output, (expected.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+        QVERIFY(output.contains("\"say \"\"hi\"\"\""));
+        QVERIFY(output.contains(",midzero,"));
+        QCOMPARE(expected.size(), 12000);
     }
 
     void emptyArchiveAndFailures()

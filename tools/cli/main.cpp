@@ -18,10 +18,13 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -254,14 +257,67 @@ int convertCommand(const QStringList& arguments)
     });
 }
 
-QString csvField(const QString& text)
+// The rows as CSV, streamed: a block of records at a time from the file, each byte of the
+// file's code page put out as UTF-8 straight from a table, quoting decided on the way, one
+// buffered write. Memory stays small whatever the file's size.
+int listCsv(const QString& path)
 {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
+    t7::dbf::Table table;
+    table.setPath(path);
+    std::array<std::string, 256> utf8;
+    std::string buffer;
+    const auto flush = [&buffer] {
+        std::fwrite(buffer.data(), 1, buffer.size(), stdout);
+        buffer.clear();
+    };
+    std::vector<t7::dbf::Field> fields;
+    const auto opened = [&] {
+        fields = table.fields();
+        for (int byte = 0; byte < 256; ++byte) {
+            const char c = char(byte);
+            // Blanks inside a value stay; a zero byte is no character.
+            utf8[size_t(byte)] = byte == ' ' ? std::string(" ")
+                                 : byte == 0 ? std::string()
+                                             : table.decode(QByteArrayView(&c, 1)).toStdString();
+        }
+        for (size_t f = 0; f < fields.size(); ++f) {
+            if (f > 0)
+                buffer += ',';
+            buffer += fields[f].name.toStdString();
+        }
+        buffer += '\n';
+    };
+    const auto record = [&](const char* data) {
+        for (size_t f = 0; f < fields.size(); ++f) {
+            if (f > 0)
+                buffer += ',';
+            const QByteArrayView bytes = table.cellBytes(data, int(f));
+            const char* cell = bytes.data();
+            const qsizetype width = bytes.size();
+            const bool quoted = std::any_of(
+                cell, cell + width, [](char c) { return c == ',' || c == '"' || c == '\n'; });
+            if (quoted)
+                buffer += '"';
+            for (qsizetype i = 0; i < width; ++i) {
+                if (cell[i] == '"')
+                    buffer += '"';
+                buffer += utf8[static_cast<unsigned char>(cell[i])];
+            }
+            if (quoted)
+                buffer += '"';
+        }
+        buffer += '\n';
+        if (buffer.size() >= (1u << 20))
+            flush();
+    };
+    try {
+        table.scan(t7::measurementRequirements(), opened, record);
+    } catch (const t7::Error& e) {
+        flush();
+        return fail(QStringLiteral("База данных повреждена ! ") + e.text());
+    }
+    flush();
+    return 0;
 }
 
 int listCommand(const QStringList& arguments)
@@ -274,6 +330,8 @@ int listCommand(const QStringList& arguments)
                       QStringLiteral("Lists the rows of a data file in file order."),
                       QStringLiteral("list FILE.db [--csv]"), 1))
         return 2;
+    if (parser.isSet(csvOption))
+        return listCsv(parser.positionalArguments().at(0));
     t7::dbf::Table table;
     table.setPath(parser.positionalArguments().at(0));
     try {
@@ -293,16 +351,6 @@ int listCommand(const QStringList& arguments)
     QStringList names;
     for (const auto& field : fields)
         names.append(field.name);
-    if (parser.isSet(csvOption)) {
-        out(names.join(QLatin1Char(',')));
-        for (const QStringList& row : rows) {
-            QStringList cells;
-            for (const QString& cell : row)
-                cells.append(csvField(cell));
-            out(cells.join(QLatin1Char(',')));
-        }
-        return 0;
-    }
     std::vector<qsizetype> widths;
     for (qsizetype f = 0; f < names.size(); ++f) {
         qsizetype width = names[f].size();
