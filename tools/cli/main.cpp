@@ -463,7 +463,7 @@ void usage()
         "                                           write the printed report as PDF\n"
         "  export [--sort FIELD] [--descending] FILE.db OUT.xlsx|OUT.csv\n"
         "                                           export the report as a workbook or CSV\n\n"
-        "teskar7-cli COMMAND --help tells more."));
+        "teskar7-cli COMMAND --help tells more; teskar7-cli --version the version."));
 }
 
 } // namespace
@@ -487,6 +487,10 @@ int main(int argc, char** argv)
         arguments.at(1) == QLatin1String("-h")) {
         usage();
         return arguments.size() < 2 ? 2 : 0;
+    }
+    if (arguments.at(1) == QLatin1String("--version")) {
+        out(QStringLiteral("teskar7-cli " TESKAR7_VERSION));
+        return 0;
     }
     const QString command = arguments.takeAt(1);
     if (command == QLatin1String("dump"))

@@ -36,11 +36,13 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("teskar7-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TESKAR7_VERSION));
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "The ТЕСКАР-7 instrument on a pseudo-terminal: answers 'V' with its identity and 'N' "
         "with its archive. Prints the terminal's path on the first line."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption imageOption(QStringLiteral("image"),
                                          QStringLiteral("Archive image to send (dump format)."),
                                          QStringLiteral("FILE.bin"));
