@@ -113,8 +113,12 @@ void DataFileCommands::N3Click()
 {
     const QString path = m_view.prompts().openFileName(
         dataFileDialog(QStringLiteral("Базы данных|*.db"), DialogFolder, false));
-    if (path.isEmpty())
-        return;
+    if (!path.isEmpty())
+        openChosen(path);
+}
+
+void DataFileCommands::openChosen(const QString& path)
+{
     if (TableOpen)
         Close_DB();
     WorkingFolder = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
@@ -164,6 +168,8 @@ void DataFileCommands::Append_DB()
     // The footers show the whole table's figures, new rows included.
     m_view.find_mma();
     m_view.tab_vis_en();
+    m_view.showStatus(LastAppended > 0 ? QStringLiteral("Добавлено записей: %1").arg(LastAppended)
+                                       : QStringLiteral("Новых записей в архиве нет"));
 }
 
 void DataFileCommands::N5Click()

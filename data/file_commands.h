@@ -35,6 +35,8 @@ public:
     virtual void clearSortMarks() = 0;
     // The table was opened, reopened or closed: the grid reads it afresh.
     virtual void tableChanged() {}
+    // A short note on how a command went, where the window keeps such notes.
+    virtual void showStatus(const QString& /*text*/) {}
 };
 
 // The commands of the "Файл" menu that create, open, extend, save and close a data file,
@@ -64,6 +66,10 @@ public:
     // The steps behind the commands; they report to the operator themselves.
     void Create_DB(const QString& path);
     bool Open_DB(const QString& path);
+    // Opens a file the operator chose (in the open dialog, or dropped on the window): the
+    // open file is closed first, with its save question, and the folder becomes the
+    // working folder.
+    void openChosen(const QString& path);
     void Append_DB();
     void Save_DB();
     void Close_DB();

@@ -14,12 +14,18 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QScopeGuard>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 // The images live in this static library; they must be registered before use.
@@ -176,6 +182,10 @@ TForm1::TForm1(Prompts& prompts, QByteArrayView deviceImage, QWidget* parent)
     connect(DBGridPro1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         PopupMenu1->popup(DBGridPro1->viewport()->mapToGlobal(at));
     });
+    StatusFigures = new QLabel(this);
+    StatusFigures->setObjectName(QStringLiteral("StatusFigures"));
+    statusBar()->addPermanentWidget(StatusFigures);
+    setAcceptDrops(true);
     connectHandler(DBGridPro1, &TDBGridPro::SelectionChange, &TForm1::DBGridPro1SelectionChange);
     connectHandler(DBGridPro1, &TDBGridPro::InitEdit, &TForm1::DBGridPro1InitEdit);
     connect(DBGridPro1, &TDBGridPro::TitleStateChange, this, [this](int column) {
@@ -289,6 +299,7 @@ void TForm1::showNoFile()
 {
     disable_button();
     tab_vis_dis();
+    StatusFigures->clear();
     setCaption(ProductTitle());
     setNoFileLook();
 }
@@ -366,6 +377,7 @@ void TForm1::DBGridPro1SelectionChange()
     if (n < 2 || !Dbf1.isOpen()) {
         DBGridPro1->setFooterText(t1, footerText(TableFigures.t1));
         DBGridPro1->setFooterText(t2, footerText(TableFigures.t2));
+        showFigures(TableFigures.t1, TableFigures.t2, 0);
         return;
     }
     const auto decode = [this](QByteArrayView bytes) { return Dbf1.decode(bytes); };
@@ -376,6 +388,43 @@ void TForm1::DBGridPro1SelectionChange()
             false);
     DBGridPro1->setFooterText(t1, footerText(results[0]));
     DBGridPro1->setFooterText(t2, footerText(results[1]));
+    showFigures(results[0], results[1], n);
+}
+
+// "Строк: 230 | А2: n 230, среднее …" for the whole table, or "Выделено строк: 2 | …" for
+// the marked rows.
+void TForm1::showFigures(const Figures& t1, const Figures& t2, int selected)
+{
+    if (!Dbf1.isOpen() || !m_commands.TableOpen) {
+        StatusFigures->clear();
+        return;
+    }
+    const QString rows =
+        selected > 1
+            ? QStringLiteral("Выделено строк: %1 из %2").arg(selected).arg(Dbf1.visibleCount())
+            : QStringLiteral("Строк: %1").arg(Dbf1.visibleCount());
+    StatusFigures->setText(rows + QStringLiteral("  |  А2: ") + protocolText(t1) +
+                           QStringLiteral("  |  dt: ") + protocolText(t2));
+}
+
+void TForm1::showStatus(const QString& text)
+{
+    statusBar()->showMessage(text, 15000);
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() == 1 && urls.first().isLocalFile() &&
+        urls.first().toLocalFile().endsWith(QStringLiteral(".db"), Qt::CaseInsensitive))
+        event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event)
+{
+    const QString path = event->mimeData()->urls().value(0).toLocalFile();
+    event->acceptProposedAction();
+    guarded(m_prompts, [this, path] { m_commands.openChosen(path); });
 }
 
 void TForm1::Save_Layout(const QString& valueName)

@@ -14,6 +14,7 @@
 #include <memory>
 
 class QAction;
+class QLabel;
 class QMenu;
 class QToolBar;
 class QToolButton;
@@ -120,6 +121,9 @@ public:
     void commitGridEdit() override;
     void clearSortMarks() override;
     void tableChanged() override;
+    void showStatus(const QString& text) override;
+    // The row count and the protocol figures of the footer columns, under the grid.
+    QLabel* StatusFigures = nullptr;
 
     // Whether the window shows the no-file look (button-shadow colour).
     bool noFileLook() const { return m_noFileLook; }
@@ -128,9 +132,13 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // A data file dropped on the window opens as "Открыть" would open it.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void buildMenus();
+    void showFigures(const Figures& t1, const Figures& t2, int selected);
     void buildToolBar();
     // Connects a handler so that it runs through the one error guard.
     template <typename Sender, typename Signal>

@@ -49,6 +49,8 @@ public:
     void Save_Layout(const QString& name) override { calls << QStringLiteral("save ") + name; }
     void commitGridEdit() override { calls << QStringLiteral("commit"); }
     void clearSortMarks() override { calls << QStringLiteral("marks cleared"); }
+    void showStatus(const QString& text) override { status = text; }
+    QString status;
 };
 
 // An archive of n records a minute apart, from 1 Jan 2020 12:00.
@@ -221,13 +223,18 @@ private slots:
         createWith(path(QStringLiteral("append.db")), 2);
         load(archive(4));
         view->calls.clear();
+        view->scripted.shown.clear();
         commands->N4Click();
         QCOMPARE(commands->LastAppended, 2);
         QCOMPARE(table->visibleCount(), 4);
-        // The footers' figures are those of the table with the new rows.
+        // The footers' figures are those of the table with the new rows; the status bar tells
+        // how many came, no message box.
         QVERIFY(view->calls.contains(QStringLiteral("find_mma")));
+        QCOMPARE(view->status, QStringLiteral("Добавлено записей: 2"));
+        QVERIFY(view->scripted.shown.isEmpty());
         commands->N4Click();
         QCOMPARE(commands->LastAppended, 0);
+        QCOMPARE(view->status, QStringLiteral("Новых записей в архиве нет"));
         view->receiveResult = 2;
         load(archive(6));
         commands->N4Click();

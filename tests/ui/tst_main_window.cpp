@@ -9,17 +9,22 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QDragEnterEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
+#include <QUrl>
 
 using namespace t7;
 
@@ -378,9 +383,17 @@ private slots:
         // The table's figures while fewer than two rows are selected (non-numbers left out).
         QTRY_COMPARE(footer("T_1"), QStringLiteral("5/58/120"));
         QCOMPARE(footer("T_2"), QStringLiteral("0/13,3/30"));
+        // The status bar: the rows, and the protocol figures of the same values.
+        QVERIFY2(form->StatusFigures->text().startsWith(QStringLiteral("Строк: 4  |  А2: n 4, ")),
+                 qPrintable(form->StatusFigures->text()));
+        QVERIFY(form->StatusFigures->text().contains(QStringLiteral("dt: n 3, среднее 13,3")));
         select({0, 1});
         QTRY_COMPARE(footer("T_1"), QStringLiteral("95/107,5/120"));
         QCOMPARE(footer("T_2"), QStringLiteral("0/5/10"));
+        QCOMPARE(form->StatusFigures->text(),
+                 QStringLiteral("Выделено строк: 2 из 4  |  А2: n 2, среднее 107,5, s 17,7, "
+                                "V 16,4 %, мин. 95, макс. 120  |  dt: n 2, среднее 5,0, s 7,1, "
+                                "V 141,4 %, мин. 0, макс. 10"));
         QCOMPARE(form->DBGridPro1->kept(1, 3), QStringLiteral("01.01.2020"));
         select({1, 2});
         QTRY_COMPARE(prompts.shown.size(), 2);
@@ -482,6 +495,32 @@ private slots:
         QVERIFY2(size.width() >= 900 && size.height() >= 540,
                  qPrintable(QStringLiteral("%1x%2").arg(size.width()).arg(size.height())));
         QCOMPARE(dates, QHeaderView::ResizeToContents);
+    }
+
+    // A data file dropped on the window opens as "Открыть" opens it.
+    void dropAFile()
+    {
+        const QString file = path(QStringLiteral("dropped.db"));
+        makeFile(file, {{1, "1", "1"}, {2, "2", "2"}});
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(file)});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QCoreApplication::sendEvent(form.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(form.get(), &drop);
+        QVERIFY(form->commands().TableOpen);
+        QCOMPARE(form->Dbf1.visibleCount(), qint64(2));
+        QCOMPARE(form->commands().WorkingFolder, QDir::toNativeSeparators(dir.path()));
+        // Anything but one data file is refused.
+        QMimeData other;
+        other.setUrls({QUrl::fromLocalFile(path(QStringLiteral("notes.txt")))});
+        QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &other, Qt::LeftButton,
+                                Qt::NoModifier);
+        refused.ignore();
+        QCoreApplication::sendEvent(form.get(), &refused);
+        QVERIFY(!refused.isAccepted());
     }
 
     // Ctrl+End and Ctrl+Home select the row they move to, as the other moves do.
