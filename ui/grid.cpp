@@ -125,8 +125,8 @@ void TitleHeader::paintSection(QPainter* painter, const QRect& rect, int logical
     painter->fillRect(rect, palette().color(QPalette::Button));
     painter->setPen(kSilver);
     painter->drawRect(rect.adjusted(0, 0, -1, -1));
-    const int mark = column.TitleState == tsSortedNone ? 0 : 9;
-    const QRect textRect = rect.adjusted(2, 3, -2 - mark, -3);
+    // The caption keeps the whole width: the sort mark sits in the title's top right corner.
+    const QRect textRect = rect.adjusted(2, 3, -2, -3);
     const QStringList lines = twoLines(column.Caption, fontMetrics(), textRect.width());
     painter->setPen(palette().color(QPalette::ButtonText));
     const int lineHeight = fontMetrics().lineSpacing();
@@ -136,15 +136,15 @@ void TitleHeader::paintSection(QPainter* painter, const QRect& rect, int logical
                           line);
         y += lineHeight;
     }
-    if (mark) {
+    if (column.TitleState != tsSortedNone) {
         // Up: the greatest key first; the triangle points up.
-        const int cx = rect.right() - 7;
-        const int cy = rect.center().y();
+        const int cx = rect.right() - 6;
+        const int cy = rect.top() + 5;
         QPolygon triangle;
         if (column.TitleState == tsSortedUp)
-            triangle << QPoint(cx - 4, cy + 2) << QPoint(cx + 4, cy + 2) << QPoint(cx, cy - 3);
+            triangle << QPoint(cx - 3, cy + 2) << QPoint(cx + 3, cy + 2) << QPoint(cx, cy - 2);
         else
-            triangle << QPoint(cx - 4, cy - 2) << QPoint(cx + 4, cy - 2) << QPoint(cx, cy + 3);
+            triangle << QPoint(cx - 3, cy - 2) << QPoint(cx + 3, cy - 2) << QPoint(cx, cy + 2);
         painter->setRenderHint(QPainter::Antialiasing);
         painter->setBrush(palette().color(QPalette::Dark));
         painter->setPen(Qt::NoPen);

@@ -497,6 +497,36 @@ private slots:
         QCOMPARE(dates, QHeaderView::ResizeToContents);
     }
 
+    // The sort mark sits in the title's corner: the caption is drawn exactly as unsorted.
+    void sortMarkLeavesTheCaption()
+    {
+        const QString file = path(QStringLiteral("mark.db"));
+        makeFile(file, {{1, "1", "1"}});
+        openFile(file);
+        TDBGridPro* grid = form->DBGridPro1;
+        QHeaderView* header = grid->horizontalHeader();
+        const int t1 = grid->columnIndex(QStringLiteral("T_1"));
+        const auto title = [&] {
+            header->viewport()->repaint();
+            return header->viewport()
+                ->grab(QRect(header->sectionViewportPosition(t1), 0, header->sectionSize(t1),
+                             header->height()))
+                .toImage();
+        };
+        const QImage plain = title();
+        grid->setTitleState(t1, tsSortedUp);
+        const QImage sorted = title();
+        QCOMPARE(sorted.size(), plain.size());
+        const QRect corner(plain.width() - 12, 0, 12, 10);
+        int differing = 0, inCorner = 0;
+        for (int y = 0; y < plain.height(); ++y)
+            for (int x = 0; x < plain.width(); ++x)
+                if (plain.pixel(x, y) != sorted.pixel(x, y))
+                    ++(corner.contains(x, y) ? inCorner : differing);
+        QCOMPARE(differing, 0);
+        QVERIFY(inCorner > 0); // the mark is there
+    }
+
     // A data file dropped on the window opens as "Открыть" opens it.
     void dropAFile()
     {
