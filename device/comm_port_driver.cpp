@@ -1,5 +1,7 @@
 #include "device/comm_port_driver.h"
 
+#include "device/serial_devices.h"
+
 #include "common/settings.h"
 
 #include <QFileInfo>
@@ -211,30 +213,7 @@ QString resolvePortName(const QString& name)
 #ifdef Q_OS_WIN
     return name;
 #else
-    const int number = match.captured(1).toInt();
-    auto settings = openSettings();
-    const QString configured = settings->value(QStringLiteral("Port_COM%1").arg(number)).toString();
-    if (!configured.isEmpty())
-        return configured;
-    QStringList usb;
-    QStringList builtIn;
-    const auto ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo& info : ports) {
-        const QString path = info.systemLocation();
-        if (info.portName().startsWith(QLatin1String("ttyUSB")) ||
-            info.portName().startsWith(QLatin1String("ttyACM")))
-            usb.append(path);
-        else if (info.portName().startsWith(QLatin1String("ttyS")))
-            builtIn.append(path);
-    }
-    usb.sort();
-    std::sort(builtIn.begin(), builtIn.end(), [](const QString& a, const QString& b) {
-        return a.size() != b.size() ? a.size() < b.size() : a < b;
-    });
-    const QStringList found = usb + builtIn;
-    if (number >= 1 && number <= found.size())
-        return found.at(number - 1);
-    return QStringLiteral("/dev/ttyS%1").arg(number - 1);
+    return choosePort(match.captured(1).toInt()).path;
 #endif
 }
 

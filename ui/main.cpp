@@ -8,6 +8,7 @@
 #include "common/product.h"
 #include "common/settings.h"
 #include "data/measurement.h"
+#include "device/ports_dialog.h"
 #include "device/receive.h"
 
 #include <QAction>
@@ -103,7 +104,8 @@ const std::vector<MenuSpec>& menuSpecs()
          u"Сервис",
          {{&TForm1::Excel1, "Excel1", u"Экспорт в Excel", &TForm1::Excel1Click},
           {&TForm1::N37, "N37", u"Перенумеровать строки", &TForm1::N37Click},
-          {&TForm1::N36, "N36", u"Построить график", &TForm1::N15Click}}},
+          {&TForm1::N36, "N36", u"Построить график", &TForm1::N15Click},
+          {&TForm1::Ports1, "Ports1", u"Порты…", &TForm1::Ports1Click}}},
         {&TForm1::N14,
          "N14",
          u"Справка",
@@ -510,6 +512,14 @@ void TForm1::closeEvent(QCloseEvent* event)
 }
 
 // The export and the charts come with their own windows.
+void TForm1::Ports1Click()
+{
+    PortsDialog dialog(this);
+    dialog.load(serialDevices());
+    if (dialog.exec() == QDialog::Accepted)
+        dialog.save();
+}
+
 void TForm1::Excel1Click()
 {
     m_reports->exp2excel(m_commands.DialogFolder);

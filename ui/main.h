@@ -56,7 +56,7 @@ public:
     QAction *N2, *N3, *N4, *N5, *N7, *N6, *N8, *N9, *N10, *N11;
     QAction *N27, *N28, *N29, *N30, *N31, *N32, *N33;
     QAction* N34;
-    QAction *Excel1, *N37, *N36;
+    QAction *Excel1, *N37, *N36, *Ports1;
     QAction *N24, *N25, *N26;
     QMenu* PopupMenu1;
     QAction *N15, *N22, *N16, *N17, *N18, *N19, *N38, *N23, *N20, *N21;
@@ -83,6 +83,8 @@ public:
     void N9Click() { m_reports->N9Click(); }
     void N22Click() { m_reports->N22Click(); }
     void Excel1Click();
+    // "Сервис → Порты…": which serial devices serve COM1 and COM2.
+    void Ports1Click();
     // Leaving runs the same steps as closing the window: no edit is dropped unasked.
     void N11Click() { close(); }
     void N15Click();

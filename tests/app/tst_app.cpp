@@ -4,6 +4,7 @@
 #include "common/settings.h"
 #include "data/dbf/table.h"
 #include "data/measurement.h"
+#include "device/ports_dialog.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_env.h"
 #include "tests/support/trigger.h"
@@ -299,6 +300,50 @@ private slots:
         QVERIFY(prompts.shown.size() == 1); // the open dialog only
         answer.stop();
         main.close();
+    }
+
+    // "Сервис → Порты…": the devices found with their access, the choices of COM1 and COM2
+    // kept in the settings, "Автоматически" leaving the choice to the program; the command
+    // line tells the same.
+    void portsDialog()
+    {
+        openSettings()->remove(QStringLiteral("Port_COM1"));
+        openSettings()->remove(QStringLiteral("Port_COM2"));
+        PortsDialog dialog;
+        dialog.load({{QStringLiteral("/dev/ttyUSB0"), QStringLiteral("FTDI FT232R"), true, {}},
+                     {QStringLiteral("/dev/ttyS0"), QString(), false, QStringLiteral("нет прав")}});
+        QCOMPARE(dialog.Devices->topLevelItemCount(), 2);
+        QCOMPARE(dialog.Devices->topLevelItem(0)->text(1), QStringLiteral("FTDI FT232R"));
+        QCOMPARE(dialog.Devices->topLevelItem(1)->text(2), QStringLiteral("нет"));
+        QVERIFY(dialog.Access->text().contains(QStringLiteral("/dev/ttyS0")));
+        QVERIFY(dialog.Access->text().contains(QStringLiteral("dialout")));
+        QCOMPARE(dialog.Com1->currentText(), PortsDialog::automatic());
+        QCOMPARE(dialog.Com1->count(), 3);
+        dialog.Com1->setCurrentIndex(1);
+        dialog.Com2->setEditText(QStringLiteral("/dev/ttyX7"));
+        dialog.save();
+        QCOMPARE(openSettings()->value(QStringLiteral("Port_COM1")).toString(),
+                 QStringLiteral("/dev/ttyUSB0"));
+        QCOMPARE(openSettings()->value(QStringLiteral("Port_COM2")).toString(),
+                 QStringLiteral("/dev/ttyX7"));
+
+        QProcess cli;
+        cli.start(test::builtProgram(QStringLiteral("teskar7-cli")), {QStringLiteral("ports")});
+        QVERIFY(cli.waitForFinished(30000));
+        const QString listed = QString::fromUtf8(cli.readAllStandardOutput());
+        QCOMPARE(cli.exitCode(), 0);
+        QVERIFY2(listed.contains(QStringLiteral("COM1: /dev/ttyUSB0 (задан в настройках)")) &&
+                     listed.contains(QStringLiteral("COM2: /dev/ttyX7 (задан в настройках)")),
+                 qPrintable(listed));
+
+        dialog.load({});
+        QCOMPARE(dialog.Com2->currentText(), QStringLiteral("/dev/ttyX7"));
+        QVERIFY(dialog.Access->text().contains(QStringLiteral("не найдены")));
+        dialog.Com1->setCurrentText(PortsDialog::automatic());
+        dialog.Com2->setCurrentText(PortsDialog::automatic());
+        dialog.save();
+        QVERIFY(!openSettings()->contains(QStringLiteral("Port_COM1")));
+        QVERIFY(!openSettings()->contains(QStringLiteral("Port_COM2")));
     }
 
     void wrongInstrumentThroughTheWindow()

@@ -8,6 +8,7 @@
 #include "data/file_commands.h"
 #include "data/measurement.h"
 #include "device/codec.h"
+#include "device/serial_devices.h"
 #include "output/export/workbook_export.h"
 #include "output/report/page_painter.h"
 #include "output/report/report_engine.h"
@@ -448,6 +449,32 @@ int outputCommand(const QStringList& arguments, bool exporting)
     return 0;
 }
 
+// The serial devices found and which ones serve COM1 and COM2, as "Сервис → Порты…" shows.
+int portsCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    if (!parseCommand(parser, arguments,
+                      QStringLiteral("Lists the serial devices found and the devices that serve "
+                                     "COM1 and COM2."),
+                      QStringLiteral("ports"), 0))
+        return 2;
+    for (int number : {1, 2}) {
+        const t7::PortChoice choice = t7::choosePort(number);
+        out(QStringLiteral("COM%1: %2 (%3)")
+                .arg(number)
+                .arg(choice.path, t7::describe(choice.from)));
+    }
+    const std::vector<t7::SerialDevice> devices = t7::serialDevices();
+    if (devices.empty())
+        out(QStringLiteral("Последовательные порты не найдены"));
+    for (const t7::SerialDevice& device : devices)
+        out(QStringLiteral("%1  %2  %3")
+                .arg(device.path,
+                     device.description.isEmpty() ? QStringLiteral("-") : device.description,
+                     device.problem.isEmpty() ? QStringLiteral("доступ есть") : device.problem));
+    return 0;
+}
+
 void usage()
 {
     out(QStringLiteral(
@@ -462,7 +489,8 @@ void usage()
         "  report [--sort FIELD] [--descending] FILE.db OUT.pdf\n"
         "                                           write the printed report as PDF\n"
         "  export [--sort FIELD] [--descending] FILE.db OUT.xlsx|OUT.csv\n"
-        "                                           export the report as a workbook or CSV\n\n"
+        "                                           export the report as a workbook or CSV\n"
+        "  ports                                    the serial devices and COM1, COM2\n\n"
         "teskar7-cli COMMAND --help tells more; teskar7-cli --version the version."));
 }
 
@@ -501,6 +529,8 @@ int main(int argc, char** argv)
         return convertCommand(arguments);
     if (command == QLatin1String("list"))
         return listCommand(arguments);
+    if (command == QLatin1String("ports"))
+        return portsCommand(arguments);
     if (command == QLatin1String("report") || command == QLatin1String("export"))
         return outputCommand(arguments, command == QLatin1String("export"));
     usage();
