@@ -43,18 +43,68 @@ void Exchange::show()
     m_host.setRecordCount(QString());
     m_host.setDeviceType(QString());
     m_host.setVersion(QString());
-    m_host.setStatus(QStringLiteral("Ожидание готовности прибора ..."));
     m_host.setCaption(QStringLiteral("Прием данных"));
+    if (m_leftToCome > 0) {
+        // The rest of a cancelled transfer would be taken for the identity reply: let it
+        // pass first, on the port it comes from.
+        m_settling = true;
+        setPortName(m_leftPort);
+        m_host.setStatus(QStringLiteral("Ожидание окончания передачи прибора ..."));
+        m_host.openPort();
+        m_timer1Running = true;
+        m_host.startTimer1(kQuietMs);
+        return;
+    }
+    askIdentity();
+}
+
+void Exchange::askIdentity()
+{
+    m_host.setStatus(QStringLiteral("Ожидание готовности прибора ..."));
     m_host.openPort();
     send('V');
     m_timer1Running = true;
     m_host.startTimer1(kNoAnswerMs);
 }
 
+// The line has been quiet, or the rest has come: the exchange begins as always, on COM1.
+void Exchange::endSettling()
+{
+    m_settling = false;
+    m_leftToCome = 0;
+    m_timer1Running = false;
+    m_host.stopTimer1();
+    m_host.closePort();
+    setPortName(com1());
+    askIdentity();
+}
+
+// What the instrument still sends after the last request, as far as the exchange knows.
+qint64 Exchange::stillToCome() const
+{
+    if (m_lastRequest == 'V')
+        return std::max<qint64>(0, kIdentityLength - m_receivedCount);
+    if (m_archiveRecords >= 0 && m_archiveStart < kReceiveBufferSize) {
+        const qint64 total = 2 * (4 + 22 * qint64(m_archiveRecords)) + 1; // with the 'P'
+        return std::max<qint64>(0, total - (m_receivedCount - m_archiveStart - 1));
+    }
+    return kReceiveBufferSize; // the head not seen yet: at most a full buffer
+}
+
 void Exchange::receive(QByteArrayView batch)
 {
     if (m_phase != Phase::Active || batch.isEmpty())
         return;
+    if (m_settling) {
+        // The rest of the cancelled transfer: let it pass, and wait for quiet again.
+        m_leftToCome -= batch.size();
+        if (m_leftToCome <= 0) {
+            endSettling();
+            return;
+        }
+        m_host.startTimer1(kQuietMs);
+        return;
+    }
     const qint64 n = batch.size();
     if (m_receivedCount + n >= kReceiveBufferSize) {
         abandon(QStringLiteral("Прибор передал больше данных, чем может поместиться в буфер "
@@ -160,6 +210,7 @@ void Exchange::trackProgress()
 void Exchange::complete()
 {
     m_endSeen = false;
+    m_leftToCome = 0;
     restTimers();
     m_host.closePort();
     try {
@@ -210,6 +261,10 @@ void Exchange::timer1Tick()
 {
     if (m_phase != Phase::Active || !m_timer1Running)
         return;
+    if (m_settling) {
+        endSettling();
+        return;
+    }
     m_timer1Running = false;
     m_host.stopTimer1();
     if (m_portName == com1()) {
@@ -248,6 +303,11 @@ void Exchange::cancel()
 {
     if (m_phase != Phase::Active)
         return;
+    if (!m_settling) {
+        m_leftToCome = stillToCome();
+        m_leftPort = m_portName;
+    }
+    m_settling = false;
     reset();
     m_host.setProgress(0);
     restTimers();

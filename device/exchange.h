@@ -53,6 +53,9 @@ public:
     static constexpr int kIdentityLength = 10;
     static constexpr int kDeviceType = 18;
     static constexpr int kSecondCode = 2;
+    // After a cancelled transfer the instrument goes on sending the rest of its archive; the
+    // next exchange waits until the line has been quiet this long before it asks again.
+    static constexpr int kQuietMs = 300;
 
     static QString com1() { return QStringLiteral("\\\\.\\COM1"); }
     static QString com2() { return QStringLiteral("\\\\.\\COM2"); }
@@ -75,6 +78,9 @@ public:
     bool endSeen() const { return m_endSeen; }
     const QString& portName() const { return m_portName; }
     qint64 archiveLength() const { return m_archiveLength; }
+    // Characters the instrument is still to send from a cancelled transfer, at most.
+    qint64 leftToCome() const { return m_leftToCome; }
+    bool settling() const { return m_settling; }
 
 private:
     enum class Phase { Idle, Active, Finished };
@@ -88,6 +94,9 @@ private:
     void setPortName(const QString& name);
     void send(char letter);
     void finish(int result);
+    void askIdentity();
+    void endSettling();
+    qint64 stillToCome() const;
 
     ExchangeHost& m_host;
     ReceiveBuffer& m_buffer;
@@ -103,6 +112,9 @@ private:
     qint64 m_archiveStart = -1; // index of the archive reply's 'S', once seen
     int m_archiveRecords = -1;  // n from the archive head, once known
     qint64 m_archiveLength = 0;
+    qint64 m_leftToCome = 0; // from a cancelled transfer, on m_leftPort
+    QString m_leftPort;
+    bool m_settling = false; // draining that rest before the identity request
 };
 
 } // namespace t7

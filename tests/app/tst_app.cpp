@@ -346,6 +346,39 @@ private slots:
         QVERIFY(!openSettings()->contains(QStringLiteral("Port_COM2")));
     }
 
+    // "Отмена" in the middle of a paced transfer, then at once a new exchange: the rest of the
+    // archive that the instrument still sends is let pass, and the instrument is not blamed.
+    void newExchangeRightAfterCancel()
+    {
+        QProcess sim;
+        sim.start(test::builtProgram(QStringLiteral("teskar7-sim")),
+                  {QStringLiteral("--pace"), QStringLiteral("--records"), QStringLiteral("60")});
+        QVERIFY(sim.waitForStarted());
+        QTRY_VERIFY(sim.canReadLine());
+        const QString port = QString::fromLocal8Bit(sim.readLine().trimmed());
+        openSettings()->setValue(QStringLiteral("Port_COM1"), port);
+        test::ScriptedPrompts prompts;
+        TForm2 form(prompts);
+        bool waited = false;
+        QTimer::singleShot(0, &form, [&form] {
+            QTRY_VERIFY_WITH_TIMEOUT(form.ProgressBar1->value() > 5, 15000);
+            form.Button1->click();
+        });
+        QCOMPARE(form.exec(), 2);
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, &form, [&] {
+            waited |= form.StaticText2->text().contains(QStringLiteral("окончания передачи"));
+        });
+        watch.start(20);
+        QCOMPARE(form.exec(), 1);
+        watch.stop();
+        QVERIFY(waited);
+        QVERIFY2(prompts.shown.isEmpty(), qPrintable(prompts.texts().join(QLatin1Char('|'))));
+        openSettings()->remove(QStringLiteral("Port_COM1"));
+        sim.terminate();
+        sim.waitForFinished();
+    }
+
     void wrongInstrumentThroughTheWindow()
     {
         QProcess sim;

@@ -317,6 +317,65 @@ private slots:
         QVERIFY(!host->log.contains(QStringLiteral("write N")));
     }
 
+    // After "Отмена" in the middle of the archive the instrument goes on sending its rest:
+    // the next exchange lets it pass, on the port it comes from, until the line is quiet or
+    // the rest has come, and only then asks for the identity.
+    void cancelledTransferIsLetPass()
+    {
+        identify();
+        const QByteArray reply = archive(QByteArray("\x02\x00\x00\x00", 4) + QByteArray(44, 7));
+        exchange->receive(reply.left(20));
+        exchange->cancel();
+        QCOMPARE(host->result, 2);
+        QCOMPARE(exchange->leftToCome(), qint64(reply.size() - 20));
+
+        host->log.clear();
+        exchange->show();
+        QVERIFY(exchange->settling());
+        QCOMPARE(host->log, QStringList({"open \\\\.\\COM1", "t1 300"}));
+        QCOMPARE(host->status, QStringLiteral("Ожидание окончания передачи прибора ..."));
+        exchange->receive(reply.mid(20, 30)); // not taken for an identity
+        QVERIFY(host->errors.isEmpty());
+        QCOMPARE(host->log.last(), QStringLiteral("t1 300")); // quiet counted afresh
+        host->log.clear();
+        exchange->timer1Tick();
+        QVERIFY(!exchange->settling());
+        QCOMPARE(host->log, QStringList({"close", "open \\\\.\\COM1", "write V", "t1 3000"}));
+        QCOMPARE(host->status, QStringLiteral("Ожидание готовности прибора ..."));
+        exchange->receive(kIdentity);
+        QVERIFY(host->errors.isEmpty());
+        QCOMPARE(host->type, QStringLiteral("КВ-73-ЛР2(Тин)"));
+    }
+
+    // The whole rest come ends the wait at once; a cancel while waiting keeps what is still
+    // to come; a head never seen bounds the wait by the buffer; a finished transfer or an
+    // identity already read leaves nothing to wait for.
+    void waitingForTheRest()
+    {
+        identify();
+        exchange->receive("S0");
+        exchange->cancel();
+        QCOMPARE(exchange->leftToCome(), qint64(kReceiveBufferSize));
+        exchange->show();
+        exchange->receive(QByteArray(100, '7'));
+        exchange->cancel();
+        QCOMPARE(exchange->leftToCome(), qint64(kReceiveBufferSize - 100));
+        exchange->show();
+        QVERIFY(exchange->settling());
+        host->log.clear();
+        exchange->receive(QByteArray(kReceiveBufferSize - 100, '7'));
+        QCOMPARE(host->log.last(), QStringLiteral("t1 3000"));
+        QVERIFY(host->log.contains(QStringLiteral("write V")));
+        QCOMPARE(exchange->leftToCome(), qint64(0));
+
+        exchange->receive(kIdentity);
+        exchange->cancel(); // between identity and request: nothing more comes
+        QCOMPARE(exchange->leftToCome(), qint64(0));
+        host->log.clear();
+        exchange->show();
+        QCOMPARE(host->log, QStringList({"open \\\\.\\COM1", "write V", "t1 3000"}));
+    }
+
     void lostPortEndsTheExchange()
     {
         identify();
