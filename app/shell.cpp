@@ -44,6 +44,7 @@ Shell::Shell(Prompts* prompts) : m_prompts(chosen(prompts, m_ownPrompts))
     m_form3 = std::make_unique<TForm3>(m_form1->Dbf1, m_prompts, m_form1.get());
     m_form4 = std::make_unique<TForm4>(m_form1->Dbf1, m_prompts, m_form1.get());
     m_form3->setSelection(*m_form4);
+    m_form3->setPrinters(m_form1->reports().printers());
     m_form1->setChartWindows(m_form4.get(), m_form3.get());
     // The splash lives only until start() is over.
     m_form5 = std::make_unique<TForm5>();

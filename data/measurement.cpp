@@ -1,5 +1,7 @@
 #include "data/measurement.h"
 
+#include <QScopeGuard>
+
 namespace t7 {
 
 const std::vector<dbf::FieldSpec>& measurementFields()
@@ -85,12 +87,8 @@ void createMeasurementFile(const QString& path, QDate today, dbf::Storage& stora
 void renumberShown(dbf::Table& table)
 {
     const std::vector<quint32> shown = table.order();
-    struct Batch
-    {
-        dbf::Table& table;
-        ~Batch() { table.endBatch(); }
-    } batch{table};
     table.beginBatch();
+    const auto end = qScopeGuard([&table] { table.endBatch(); });
     for (size_t i = 0; i < shown.size(); ++i) {
         table.editRecord(shown[i]);
         table.setInteger(u"N", int(i + 1));

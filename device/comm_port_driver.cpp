@@ -2,12 +2,9 @@
 
 #include "device/serial_devices.h"
 
-#include "common/settings.h"
-
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSerialPort>
-#include <QSerialPortInfo>
 
 #include <algorithm>
 

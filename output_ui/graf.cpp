@@ -74,8 +74,7 @@ void setRange(QValueAxis* axis, double maximum, double step)
 } // namespace
 
 TForm3::TForm3(dbf::Table& table, Prompts& prompts, QWidget* parent)
-    : QDialog(parent), m_table(table), m_prompts(prompts), m_system(systemPrinters()),
-      m_printers(m_system.get())
+    : QDialog(parent), m_table(table), m_prompts(prompts)
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QString());
@@ -135,8 +134,6 @@ TForm3::TForm3(dbf::Table& table, Prompts& prompts, QWidget* parent)
     placeControls();
 }
 
-TForm3::~TForm3() = default;
-
 void TForm3::FormCreate()
 {
     CheckBox1->setChecked(false);
@@ -191,7 +188,7 @@ void TForm3::CheckBox1Click()
 // On the current printer, no dialog: landscape, 4 % margins, stretched to the page.
 void TForm3::Button1Click()
 {
-    if (!m_printers->hasPrinter())
+    if (!m_printers || !m_printers->hasPrinter())
         return;
     QPrinter* printer = m_printers->currentPrinter();
     if (!printer)

@@ -25,7 +25,6 @@ class TForm3 : public QDialog
 {
 public:
     TForm3(dbf::Table& table, Prompts& prompts, QWidget* parent = nullptr);
-    ~TForm3() override;
 
     QChartView* Chart1;
     QLineSeries* Series1;
@@ -38,7 +37,8 @@ public:
 
     // The selection window, created after this one, that tells the series to draw.
     void setSelection(TForm4& selection) { m_selection = &selection; }
-    // Where "Печать" prints: the system's current printer unless a test brings its own.
+    // Where "Печать" prints: the report's printers, so that the printer last chosen for the
+    // report is the current one here too. Without them "Печать" does nothing.
     void setPrinters(PrinterProvider& printers) { m_printers = &printers; }
 
     void FormCreate();
@@ -60,8 +60,7 @@ private:
     dbf::Table& m_table;
     TForm4* m_selection = nullptr;
     Prompts& m_prompts;
-    std::unique_ptr<PrinterProvider> m_system;
-    PrinterProvider* m_printers;
+    PrinterProvider* m_printers = nullptr;
 };
 
 } // namespace t7

@@ -34,6 +34,8 @@ public:
 
     // The seams: where the pages are printed, and the progress shown while preparing.
     void setPrinters(PrinterProvider& printers) { m_printers = &printers; }
+    // The printers the commands print on; the chart window prints on the same.
+    PrinterProvider& printers() { return *m_printers; }
     std::function<std::unique_ptr<report::ProgressSink>()> progressWindow;
     std::function<std::unique_ptr<report::ExportProgress>()> exportProgressWindow;
     // Shows a written file with the desktop's program for it.

@@ -531,11 +531,7 @@ void TForm1::N15Click()
     DBGridPro1->commitEdit(); // the chart reads the table, a cell being edited included
     // The grid follows the table, which the selection leaves on its last row and the chart
     // on its first, also when the chart could not be built.
-    struct Follow
-    {
-        TDBGridPro* grid;
-        ~Follow() { grid->followTable(); }
-    } follow{DBGridPro1};
+    const auto follow = qScopeGuard([this] { DBGridPro1->followTable(); });
     if (m_form4->exec() == QDialog::Accepted)
         m_form3->showChart();
 }

@@ -3,30 +3,14 @@
 #include "data/dbf/table.h"
 #include "data/number_text.h"
 
+#include <QScopeGuard>
+
 #include <algorithm>
 #include <cmath>
 
 namespace t7::chart {
 
 namespace {
-
-// Switches the filter off and puts the table on its first row, however the build ends.
-class FilterOff
-{
-public:
-    explicit FilterOff(dbf::Table& table) : m_table(table) {}
-    ~FilterOff()
-    {
-        m_table.setFiltered(false);
-        m_table.refresh();
-        m_table.first();
-    }
-    FilterOff(const FilterOff&) = delete;
-    FilterOff& operator=(const FilterOff&) = delete;
-
-private:
-    dbf::Table& m_table;
-};
 
 void sortByX(std::vector<ChartPoint>& points)
 {
@@ -53,7 +37,12 @@ ChartData buildChart(dbf::Table& table, const QString& series)
         table.refresh();
         table.first();
     }
-    const FilterOff restore(table);
+    // The filter goes off and the table to its first row, however the build ends.
+    const auto restore = qScopeGuard([&table] {
+        table.setFiltered(false);
+        table.refresh();
+        table.first();
+    });
     chart.rows = table.visibleCount();
     const NumberReader reader;
     const auto number = [&](const QString& field) { return reader.read(table.text(field)); };

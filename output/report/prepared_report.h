@@ -10,11 +10,9 @@
 
 namespace t7::report {
 
-// How a text object is drawn, and the kind of band it comes from. A report has a handful of
-// them, shared by all its objects.
+// How a text object is drawn. A report has a handful of them, shared by all its objects.
 struct ObjectStyle
 {
-    BandKind band = BandKind::MasterData;
     FontSpec font;
     HAlign hAlign = HAlign::Center;
     VAlign vAlign = VAlign::Center;

@@ -197,7 +197,7 @@ public:
         auto styles = std::make_shared<std::vector<ObjectStyle>>();
         for (const Band& band : report.bands)
             for (const TextObject& object : band.objects) {
-                const ObjectStyle style = styleOf(band, object);
+                const ObjectStyle style = styleOf(object);
                 if (std::find(styles->begin(), styles->end(), style) == styles->end())
                     styles->push_back(style);
             }
@@ -205,7 +205,7 @@ public:
         for (const Band& band : report.bands) {
             CompiledBand compiled{&band, {}};
             for (const TextObject& object : band.objects)
-                compiled.objects.push_back(compile(band, object, table, measure));
+                compiled.objects.push_back(compile(object, table, measure));
             m_bands.push_back(std::move(compiled));
         }
     }
@@ -220,19 +220,19 @@ public:
     std::shared_ptr<const std::vector<ObjectStyle>> styles() const { return m_styles; }
 
 private:
-    static ObjectStyle styleOf(const Band& band, const TextObject& object)
+    static ObjectStyle styleOf(const TextObject& object)
     {
-        return {band.kind,       object.font, object.hAlign, object.vAlign,     object.frame,
-                object.wordWrap, object.gapX, object.gapY,   object.lineSpacing};
+        return {object.font,     object.hAlign, object.vAlign, object.frame,
+                object.wordWrap, object.gapX,   object.gapY,   object.lineSpacing};
     }
 
-    CompiledObject compile(const Band& band, const TextObject& object, const dbf::Table& table,
+    CompiledObject compile(const TextObject& object, const dbf::Table& table,
                            TextMeasure& measure) const
     {
         static const QRegularExpression brackets(QStringLiteral("\\[([^\\]]*)\\]"));
         CompiledObject compiled;
         compiled.object = &object;
-        compiled.style = &*std::find(m_styles->begin(), m_styles->end(), styleOf(band, object));
+        compiled.style = &*std::find(m_styles->begin(), m_styles->end(), styleOf(object));
         compiled.lineHeight = measure.lineHeight(object.font);
         compiled.font = &measure.font(object.font);
         qsizetype at = 0;
