@@ -50,10 +50,15 @@ void pacedTransfer(int records)
     const QString port = QString::fromLocal8Bit(sim.readLine().trimmed());
     QElapsedTimer clock;
     clock.start();
-    const int code = QProcess::execute(QStringLiteral(TESKAR7_BIN "/tools/cli/teskar7-cli"),
-                                       {QStringLiteral("dump"), QStringLiteral("--port"), port,
-                                        dir.filePath(QStringLiteral("a.bin"))});
+    // The command's progress lines would bury the figures; only its exit code counts here.
+    QProcess dump;
+    dump.setStandardOutputFile(QProcess::nullDevice());
+    dump.start(QStringLiteral(TESKAR7_BIN "/tools/cli/teskar7-cli"),
+               {QStringLiteral("dump"), QStringLiteral("--port"), port,
+                dir.filePath(QStringLiteral("a.bin"))});
+    dump.waitForFinished(-1);
     const double elapsed = double(clock.nsecsElapsed()) / 1e6;
+    const int code = dump.exitStatus() == QProcess::NormalExit ? dump.exitCode() : -1;
     sim.terminate();
     sim.waitForFinished();
     if (code != 0) {
@@ -65,7 +70,7 @@ void pacedTransfer(int records)
     const double lineMs = characters * 11.0 / 9600.0 * 1000.0 + 1000.0;
     report("paced transfer, line time + request delay", lineMs, "ms", "");
     report("paced transfer, measured", elapsed, "ms", "");
-    report("  overhead", (elapsed - lineMs) / lineMs * 100.0, "%", "target under 1 %");
+    report("  overhead", (elapsed - lineMs) / lineMs * 100.0, "%", "target under 0.5 %");
 }
 
 } // namespace
@@ -74,6 +79,6 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     decoding();
-    pacedTransfer(argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 200);
+    pacedTransfer(argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 300);
     return 0;
 }
