@@ -38,7 +38,7 @@ int main(int argc, char** argv)
         for (table.first(); !table.eof(); table.next())
             walked += table.text(u"T_1").size();
     });
-    report("open and walk 100,000 rows", openWalk, 50);
+    report("open and walk 100,000 rows", openWalk, 30);
 
     const double tagText = timeMs([&] {
         table.addTag(t7::sortTagName(), QStringLiteral("T_1"), true);
