@@ -3,6 +3,7 @@
 
 #include "bench/bench_common.h"
 #include "data/conversion.h"
+#include "data/dbf/bytes.h"
 #include "data/measurement.h"
 #include "tools/sim/archive_gen.h"
 #include "ui/main.h"
@@ -30,14 +31,10 @@ qint64 tenfold(const QString& from, const QString& to)
     if (!in.open(QIODevice::ReadOnly))
         return 0;
     const QByteArray bytes = in.readAll();
-    const int headerLength = quint8(bytes[8]) | quint8(bytes[9]) << 8;
-    const quint32 count = quint32(quint8(bytes[4])) | quint32(quint8(bytes[5])) << 8 |
-                          quint32(quint8(bytes[6])) << 16 | quint32(quint8(bytes[7])) << 24;
+    const qsizetype headerLength = t7::dbf::get16(bytes.constData() + 8);
     const QByteArray records = bytes.mid(headerLength, bytes.size() - headerLength - 1);
     QByteArray out = bytes.left(headerLength);
-    const quint32 total = count * 10;
-    for (int i = 0; i < 4; ++i)
-        out[4 + i] = char((total >> (8 * i)) & 0xFF);
+    t7::dbf::put32(out.data() + 4, t7::dbf::get32(bytes.constData() + 4) * 10);
     out[28] = 0; // no index
     for (int i = 0; i < 10; ++i)
         out += records;
@@ -51,11 +48,15 @@ qint64 tenfold(const QString& from, const QString& to)
 // The process's resident memory, where the system tells.
 qint64 residentBytes()
 {
+#ifdef Q_OS_UNIX
     QFile status(QStringLiteral("/proc/self/statm"));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
     const QList<QByteArray> fields = status.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toLongLong() * 4096 : 0;
+    return fields.size() > 1 ? fields[1].toLongLong() * sysconf(_SC_PAGESIZE) : 0;
+#else
+    return 0;
+#endif
 }
 
 } // namespace
